@@ -284,7 +284,14 @@ class PosixFileSystem final : public FileSystem {
     std::string p;
     if (!native(folder, p)) return false;
     DIR* dir = ::opendir(p.c_str());
-    if (dir == nullptr) return posix::fail_with_errno(errno, Operation::other, p);
+    if (dir == nullptr) {
+      // Listing "folder\*" on Windows: a missing folder is a missing path.
+      if (errno == ENOENT) {
+        set_last_error(error::path_not_found);
+        return false;
+      }
+      return posix::fail_with_errno(errno, Operation::other, p);
+    }
     entries.clear();
     const int dir_fd = ::dirfd(dir);
     while (const dirent* d = ::readdir(dir)) {
