@@ -21,7 +21,9 @@ using NamedMutex = std::unique_ptr<NamedMutexHandle>;
 MutexCreation create_named_mutex(const std::string& name, NamedMutex& mutex);
 
 // Waits until the name is free and holds it: create, on "exists" close,
-// sleep 50 ms and try again; on failure sleep 50 ms and try again.
+// sleep 50 ms and try again; on failure sleep 50 ms and try again. A name
+// that cannot be created at all (20 failures in a row, about a second) gives
+// an empty handle: the caller then goes on unlocked instead of hanging.
 NamedMutex acquire_named_mutex(const std::string& name);
 
 void sleep_ms(unsigned milliseconds);

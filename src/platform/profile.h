@@ -20,7 +20,9 @@ class Profile {
                                    std::string& value, std::uint32_t buffer_size, const Path& file) = 0;
   // As WritePrivateProfileStringA: key == nullptr removes the whole section,
   // value == nullptr removes the key; section == key == value == nullptr
-  // flushes. False with last_error() on failure.
+  // flushes. False with last_error() on failure; 5 for a read-only file.
+  // A flush always gives true (Windows answers FALSE to it whatever happens,
+  // so its result carries nothing).
   virtual bool write_string(const char* section, const char* key, const char* value, const Path& file) = 0;
 };
 

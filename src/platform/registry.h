@@ -25,6 +25,11 @@ class RegistryKey {
   virtual RegistryStatus query_string(const std::string& name, std::string& value, std::uint32_t buffer_size) = 0;
   // Stores `size` bytes of `data` as REG_SZ (the caller decides whether the
   // NUL is among them). An empty name is the key's default value.
+  // Windows looks one byte further: when the last byte is not NUL but the
+  // byte right after the data is, it stores that NUL too (24 digits from a
+  // std::string read back as 25 bytes). The POSIX backend stores exactly
+  // `size` bytes and never reads past them. Readers that query the size and
+  // then the value work with both.
   virtual RegistryStatus set_string(const std::string& name, const void* data, std::uint32_t size) = 0;
   // The name of sub-key `index`; 259 (no more items) after the last one.
   virtual RegistryStatus enum_subkey(std::uint32_t index, std::string& name) = 0;
