@@ -208,6 +208,14 @@ namespace kestrove::platform {
 
 bool from_native_path(const std::string& native, Path& path) {
   namespace fs = std::filesystem;
+  // A name given in Windows form (E:\dir) is taken as it stands.
+  if (native.size() >= 2 && std::isalpha(static_cast<unsigned char>(native[0])) && native[1] == ':') {
+    std::string windows = native;
+    for (char& c : windows) {
+      if (c == '/') c = '\\';
+    }
+    return text::utf8_to_cp932(windows, path);
+  }
   std::error_code ec;
   fs::path absolute = fs::path(native).is_absolute() ? fs::path(native) : fs::current_path(ec) / native;
   std::string full = absolute.lexically_normal().string();
