@@ -1,29 +1,46 @@
 #!/usr/bin/env bash
-# The main job on a fresh machine: builds the Linux programs, then encrypts a
-# sample file into a cp3 file and opens it again, showing the header.
+# The main job on a fresh machine, end to end:
+#  1. builds the Linux programs;
+#  2. prepares a demo key device with keyloft (a folder mapped as the
+#     removable drive E:, password "demo01", and a group key "営業部");
+#  3. encrypts a sample folder with kestrove: the first run registers this PC
+#     (the password proves the device is yours), then asks which key to use;
+#  4. decrypts the folder again and compares it with the original.
+# Everything happens in a temporary folder, with a private registry file;
+# the answers to the program's questions come from this script.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install-deps.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux >/dev/null
-
 bin=$PWD/build/linux
+
 demo=$(mktemp -d "${TMPDIR:-/tmp}/kestrove-demo.XXXXXX")
 trap 'rm -rf "$demo"' EXIT
+mkdir -p "$demo/usb" "$demo/書類/見積"
+export KESTROVE_DRIVES="E=$demo/usb" KESTROVE_REGISTRY="$demo/registry.reg"
 cd "$demo"
 
-printf '見積書 2026年12月\n数量 12 / 単価 3,400円\n' > 見積書.txt
-head -c 3000000 /dev/urandom > 図面.bin
-key=DEMOKEY1
+step() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 
-for f in 見積書.txt 図面.bin; do
-  echo "== $f: encrypt (AES body) into $f.cp3"
-  "$bin/cp3tool" encrypt --key "$key" --algorithm 2 "$f" "$f.cp3"
-  "$bin/cp3tool" info "$f.cp3" | sed 's/^/   /'
-  echo "== $f.cp3: decrypt"
-  "$bin/cp3tool" decrypt --key "$key" "$f.cp3" "$f.back"
-  cmp "$f" "$f.back" && echo "   identical to the original ($(stat -c %s "$f") bytes)"
-done
-echo "== with another key the file does not open:"
-"$bin/cp3tool" decrypt --key OTHERKEY 見積書.txt.cp3 wrong.txt || echo "   (exit status $?)"
+step "keyloft: a demo key device on E: (password demo01)"
+printf 'demo01\ndemo01\n' | "$bin/keyloft" create usb
+printf 'demo01\n' | "$bin/keyloft" add-group usb --name 営業部 --key SALES123 >/dev/null
+"$bin/keyloft" list usb
+
+step "a sample folder"
+printf '見積書 2026年12月\n数量 12 / 単価 3,400円\n' > 書類/見積/見積書.txt
+head -c 3000000 /dev/urandom > 書類/図面.bin
+printf 'メモ\n' > 書類/memo.txt
+cp -a 書類 original
+find 書類 -type f | sort
+
+step "kestrove -E 書類  (answers: create the PC key: OK, password, key 1 = 個人キー, OK)"
+printf '1\ndemo01\n1\n1\n' | "$bin/kestrove" -E 書類
+find 書類 -type f | sort
+
+step "kestrove -D 書類"
+"$bin/kestrove" -D 書類 </dev/null
+find 書類 -type f | sort
+diff -r original 書類 && echo "the decrypted folder is identical to the original"

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/file_system.h"
+#include "text/cp932.h"
 
 namespace kestrove::platform {
 namespace {
@@ -129,7 +130,8 @@ class Win32FileSystem final : public FileSystem {
 
   bool list_directory(const Path& folder, std::vector<DirectoryEntry>& entries) override {
     Path pattern = folder;
-    if (pattern.empty() || (pattern.back() != '\\' && pattern.back() != '/')) pattern += '\\';
+    // A trail byte 0x5C ends "表" without being a separator.
+    if (!text::ends_with_char(pattern, '\\') && !text::ends_with_char(pattern, '/')) pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAA data;
     FindHandle find(FindFirstFileA(pattern.c_str(), &data));
