@@ -241,24 +241,7 @@ int decrypt_worker(RunContext& context, std::string& message) { return DecryptRu
 int decrypt_thread(RunContext& context) {
   std::string message;
   const int result = decrypt_worker(context, message);
-  ui::RunEnding ending;
-  switch (result) {
-    case kRunDone:
-      ending = {ui::RunSignal::done, true, "ファイルの復号化が終了しました。", true};
-      break;
-    case kRunNothingToConvert:
-      ending = {ui::RunSignal::failed, true, "復号化対象のファイルが存在しません。", true};
-      break;
-    case kRunStopped:
-      context.fs.delete_file(context.temporary_file);
-      ending = {ui::RunSignal::stopped, true, "復号化を停止しました。", false};
-      break;
-    default:
-      context.fs.delete_file(context.temporary_file);
-      ending = {ui::RunSignal::failed, true, message, false};
-      break;
-  }
-  context.view.end_run(ending);
+  finish_worker_thread(context, result, message, {"ファイルの復号化が終了しました。", "復号化対象のファイルが存在しません。", "復号化を停止しました。"});
   return result;
 }
 

@@ -123,24 +123,7 @@ int encrypt_run(RunContext& context, std::string& message) { return EncryptRun(c
 int encrypt_thread(RunContext& context) {
   std::string message;
   const int result = encrypt_run(context, message);
-  ui::RunEnding ending;
-  switch (result) {
-    case kRunDone:
-      ending = {ui::RunSignal::done, true, "ファイルの暗号化が終了しました。", true};
-      break;
-    case kRunNothingToConvert:
-      ending = {ui::RunSignal::failed, true, "暗号化対象のファイルが存在しません。", true};
-      break;
-    case kRunStopped:
-      context.fs.delete_file(context.temporary_file);
-      ending = {ui::RunSignal::stopped, true, "暗号化を停止しました。", false};
-      break;
-    default:
-      context.fs.delete_file(context.temporary_file);
-      ending = {ui::RunSignal::failed, true, message, false};
-      break;
-  }
-  context.view.end_run(ending);
+  finish_worker_thread(context, result, message, {"ファイルの暗号化が終了しました。", "暗号化対象のファイルが存在しません。", "暗号化を停止しました。"});
   return result;
 }
 

@@ -95,4 +95,25 @@ std::string failure_text(const char* first_line) {
   return compose_error_text(first_line, static_cast<std::int32_t>(platform::last_error()));
 }
 
+void finish_worker_thread(RunContext& context, int result, const std::string& message, const EndTexts& texts) {
+  ui::RunEnding ending;
+  switch (result) {
+    case kRunDone:
+      ending = {ui::RunSignal::done, true, texts.done, true};
+      break;
+    case kRunNothingToConvert:
+      ending = {ui::RunSignal::failed, true, texts.nothing, true};
+      break;
+    case kRunStopped:
+      context.fs.delete_file(context.temporary_file);
+      ending = {ui::RunSignal::stopped, true, texts.stopped, false};
+      break;
+    default:
+      context.fs.delete_file(context.temporary_file);
+      ending = {ui::RunSignal::failed, true, message, false};
+      break;
+  }
+  context.view.end_run(ending);
+}
+
 }  // namespace kestrove::conversion

@@ -41,6 +41,18 @@ struct RunContext {
 // "変換中・・・・ i/count"
 std::string progress_status_text(std::int32_t done, std::int32_t count);
 
+// The status lines a worker thread ends with, per direction.
+struct EndTexts {
+  const char* done;     // "ファイルの暗号化が終了しました。"
+  const char* nothing;  // "暗号化対象のファイルが存在しません。"
+  const char* stopped;  // "暗号化を停止しました。"
+};
+
+// What a worker thread does after its run: unless the run completed or found
+// nothing, the instance temporary file is deleted; then the end is shown
+// with the status line of the result (the failure's message for a failure).
+void finish_worker_thread(RunContext& context, int result, const std::string& message, const EndTexts& texts);
+
 // The view as the codec's chunk observer: progress per chunk and the stop
 // button (a run that cannot be stopped passes stoppable false).
 class ViewChunkObserver final : public ChunkObserver {
