@@ -2,7 +2,9 @@
 # The Linux kestrove as a script drives it: answers line by line on standard
 # input, the end of input as キャンセル, exit status 0 only for a completed run,
 # and the settings written back to the key device when a run ends.
-source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$here/lib.sh"
+source "$here/cp3_openssl.sh"
 
 mkdir usb docs
 export KESTROVE_DRIVES="E=$work/usb" KESTROVE_REGISTRY="$work/registry.reg"
@@ -37,6 +39,18 @@ check "overwrite いいえ: exit 0" test "$status" -eq 0
 check "overwrite いいえ: the existing file stays" test "$(cat docs/b.txt)" = changed
 output=$(printf '1\n' | run kestrove -D docs/b.txt.cp3 2>&1); status=$?
 check "overwrite はい: replaced" test "$(cat docs/b.txt)" = text
+
+# Files of another implementation of the format open with kestrove, and
+# kestrove's open with it: the personal key is "ZQ" + the password, and a
+# prepared device asks for the AES body.
+use_key ZQpass42
+head -c 1200000 /dev/urandom > other.bin
+make_cp3 other.bin 2 > docs/other.bin.cp3
+output=$(run kestrove -D docs/other.bin.cp3 </dev/null 2>&1); status=$?
+check "kestrove opens a file made by another implementation" cmp -s other.bin docs/other.bin
+printf '1\n1\n' | run kestrove -E docs/other.bin >/dev/null 2>&1
+open_cp3 docs/other.bin.cp3 2 > other.back
+check "another implementation opens kestrove's file" cmp -s other.bin other.back
 
 output=$(run kestrove -e docs </dev/null 2>&1); status=$?
 check "a lower-case switch asks what to do; no answer ends" test "$status" -eq 1
