@@ -96,13 +96,20 @@ rss_file="$work/rss.txt"
 : >"$rss_file"
 
 # Runs one command after removing the output, flushing the disk cache and
-# reading its input once more, and prints its wall seconds. On a virtual
-# machine, memory that was not touched for a while can cost far more to read
-# again than memory in use, so both sides get an input read just before.
+# reading its input once more, and prints its wall seconds.
+#
+# On a virtual machine, memory that stayed free for a few seconds may have been
+# handed back to the host, and filling it again costs far more than the
+# conversion's own work (a gigabyte written into the page cache then takes
+# about a second instead of a tenth). So before each run, of either side,
+# memory is made warm alike: a scratch file as large as the output is written
+# and removed, then the input is read so that the page cache holds it.
 # Our runs (first argument "ours") note their peak memory in $rss_file.
 timed() {
   local side="$1" source="$2"; shift 2
   rm -f "$output"
+  dd if=/dev/zero of="$work/primer.bin" bs=1M count="$((size_mib + 64))" status=none
+  rm -f "$work/primer.bin"
   sync
   cat "$source" >/dev/null
   local start end

@@ -63,8 +63,8 @@ namespace {
 
 using Shared = ChunkPipeline::Shared;
 
-void transform_pieces(Shared& shared, const PieceCipherSpec& spec) {
-  PieceCipher cipher(spec);
+void transform_pieces(Shared& shared, const PieceCipherSetup& setup) {
+  PieceCipher cipher(setup);
   std::unique_lock lock(shared.mutex);
   for (;;) {
     shared.work_ready.wait(lock, [&] { return shared.stopping || shared.claimed < shared.submitted; });
@@ -84,11 +84,11 @@ void transform_pieces(Shared& shared, const PieceCipherSpec& spec) {
 // The worker threads of one run, stopped and joined on every way out.
 class Crew {
  public:
-  Crew(Shared& shared, const PieceCipherSpec& spec, unsigned count) : shared_(shared) {
+  Crew(Shared& shared, const PieceCipherSetup& setup, unsigned count) : shared_(shared) {
     shared_.stopping = false;
     try {
       threads_.reserve(count);
-      for (unsigned i = 0; i < count; ++i) threads_.emplace_back(transform_pieces, std::ref(shared), std::cref(spec));
+      for (unsigned i = 0; i < count; ++i) threads_.emplace_back(transform_pieces, std::ref(shared), std::cref(setup));
     } catch (...) {
       // Fewer threads than asked for (none at all: the caller transforms).
     }
@@ -113,8 +113,8 @@ class Crew {
 
 }  // namespace
 
-ChunkPipeline::ChunkPipeline(const PieceCipherSpec& spec, std::size_t capacity, PipelineShape shape)
-    : spec_(spec), capacity_(capacity), shape_(shape) {
+ChunkPipeline::ChunkPipeline(const PieceCipherSetup& setup, std::size_t capacity, PipelineShape shape)
+    : setup_(setup), capacity_(capacity), shape_(shape) {
   if (shape_.slots == 0) shape_.slots = 1;
 }
 
@@ -163,9 +163,9 @@ bool ChunkPipeline::run_pieces(PieceSteps& steps, StepFailure& failure) {
   // libgcrypt is brought up here, before any worker opens a cipher.
   crypto::ensure_gcrypt_ready();
   // With one slot there is nothing to overlap.
-  Crew crew(s, spec_, s.slots > 1 ? shape_.workers : 0);
+  Crew crew(s, setup_, s.slots > 1 ? shape_.workers : 0);
   std::optional<PieceCipher> own_cipher;
-  if (crew.empty()) own_cipher.emplace(spec_);
+  if (crew.empty()) own_cipher.emplace(setup_);
 
   auto finished = [&](std::uint64_t index) {
     if (own_cipher) return true;

@@ -51,7 +51,7 @@ PipelineShape pipeline_shape(std::uint64_t pieces, std::size_t capacity);
 
 class ChunkPipeline {
  public:
-  ChunkPipeline(const PieceCipherSpec& spec, std::size_t capacity, PipelineShape shape);
+  ChunkPipeline(const PieceCipherSetup& setup, std::size_t capacity, PipelineShape shape);
   ~ChunkPipeline();
   ChunkPipeline(const ChunkPipeline&) = delete;
   ChunkPipeline& operator=(const ChunkPipeline&) = delete;
@@ -71,7 +71,7 @@ class ChunkPipeline {
  private:
   bool run_pieces(PieceSteps& steps, StepFailure& failure);
 
-  PieceCipherSpec spec_;
+  PieceCipherSetup setup_;
   std::size_t capacity_;
   PipelineShape shape_;
   std::unique_ptr<Shared> shared_;

@@ -201,12 +201,12 @@ class DecryptSteps final : public PieceSteps {
 
 std::uint64_t pieces_of(std::uint64_t bytes, std::uint32_t piece) { return piece == 0 ? 1 : bytes / piece + 1; }
 
-bool read_body(platform::OpenFile& source, const BodyLayout& layout, const PieceCipherSpec& spec,
+bool read_body(platform::OpenFile& source, const BodyLayout& layout, const PieceCipherSetup& setup,
                const BodyMessages& messages, platform::OpenFile& out, ChunkObserver* observer,
                StepFailure& failure) {
   const std::uint64_t body = layout.file_size > layout.body_start ? layout.file_size - layout.body_start : 0;
   const std::size_t capacity = std::size_t{layout.chunk_size} + kBufferMargin;
-  ChunkPipeline pipeline(spec, capacity, pipeline_shape(pieces_of(body, layout.chunk_size), capacity));
+  ChunkPipeline pipeline(setup, capacity, pipeline_shape(pieces_of(body, layout.chunk_size), capacity));
   if (!pipeline.allocate()) return fail(failure, -1, kReaderNoMemory);
   if (!source.seek(layout.body_start)) return fail_with_error(failure, messages.seek_body);
   DecryptSteps steps(source, layout, messages, out, observer);
@@ -215,13 +215,13 @@ bool read_body(platform::OpenFile& source, const BodyLayout& layout, const Piece
 
 bool encrypt_body(platform::OpenFile& plain, std::uint64_t plain_size, platform::OpenFile& out,
                   const EncryptParameters& parameters, ChunkObserver* observer, StepFailure& failure) {
-  PieceCipherSpec spec;
-  spec.body_cipher = parameters.algorithm == kAlgorithmBody;
-  spec.encipher = true;
-  spec.body_key = make_body_key(parameters.key);
-  spec.key_string = parameters.key.substr(0, 8);
+  PieceCipherSetup setup;
+  setup.body_cipher = parameters.algorithm == kAlgorithmBody;
+  setup.encipher = true;
+  setup.body_key = make_body_key(parameters.key);
+  setup.key_string = parameters.key.substr(0, 8);
   const std::size_t capacity = kChunkSize + kBufferMargin;
-  ChunkPipeline pipeline(spec, capacity, pipeline_shape(pieces_of(plain_size, kChunkSize), capacity));
+  ChunkPipeline pipeline(setup, capacity, pipeline_shape(pieces_of(plain_size, kChunkSize), capacity));
   if (!pipeline.allocate()) return fail(failure, -1, kWriterNoMemory);
 
   OffsetTable offsets;
@@ -236,7 +236,7 @@ bool encrypt_body(platform::OpenFile& plain, std::uint64_t plain_size, platform:
     default: break;
   }
   InfoBlock info;
-  info.algorithm = spec.body_cipher ? kAlgorithmBody : kAlgorithmRecord;
+  info.algorithm = setup.body_cipher ? kAlgorithmBody : kAlgorithmRecord;
   info.is_group = parameters.is_group ? 1 : 0;
   store_digest(digest, info.digest);
   const auto info_bytes = encode(info);
@@ -264,13 +264,13 @@ bool read_cp3_body(platform::OpenFile& cp3, std::uint64_t file_size, const Cp3He
                    const std::string& key, platform::OpenFile& out, ChunkObserver* observer,
                    StepFailure& failure) {
   return without_exceptions(failure, kReaderNoMemory, [&] {
-    PieceCipherSpec spec;
-    spec.body_cipher = header.info.algorithm == kAlgorithmBody;
-    spec.body_key = make_body_key(key);
-    spec.key_string = key.substr(0, 8);
+    PieceCipherSetup setup;
+    setup.body_cipher = header.info.algorithm == kAlgorithmBody;
+    setup.body_key = make_body_key(key);
+    setup.key_string = key.substr(0, 8);
     const BodyLayout layout{file_size, header.offsets.body_offset, header.info.chunk_size,
                             filler_length(header.info.algorithm)};
-    return read_body(cp3, layout, spec, kCp3Messages, out, observer, failure);
+    return read_body(cp3, layout, setup, kCp3Messages, out, observer, failure);
   });
 }
 
@@ -278,10 +278,10 @@ bool read_cp2_body(platform::OpenFile& cp2, std::uint64_t file_size, const Cp2He
                    const std::string& personal_key, platform::OpenFile& out, ChunkObserver* observer,
                    StepFailure& failure) {
   return without_exceptions(failure, kReaderNoMemory, [&] {
-    PieceCipherSpec spec;
-    spec.key_string = personal_key;
+    PieceCipherSetup setup;
+    setup.key_string = personal_key;
     const BodyLayout layout{file_size, kCp2BodyOffset, header.chunk_size, header.mode == 1 ? 7u : 0u};
-    return read_body(cp2, layout, spec, kCp2Messages, out, observer, failure);
+    return read_body(cp2, layout, setup, kCp2Messages, out, observer, failure);
   });
 }
 

@@ -2,8 +2,8 @@
 
 namespace kestrove::conversion {
 
-PieceCipher::PieceCipher(const PieceCipherSpec& spec) : body_cipher_(spec.body_cipher), encipher_(spec.encipher) {
-  keyed_ = body_cipher_ ? body_.set_key(spec.body_key.data()) : record_.set_key(spec.key_string.c_str());
+PieceCipher::PieceCipher(const PieceCipherSetup& setup) : body_cipher_(setup.body_cipher), encipher_(setup.encipher) {
+  keyed_ = body_cipher_ ? body_.set_key(setup.body_key.data()) : record_.set_key(setup.key_string.c_str());
 }
 
 bool PieceCipher::apply(std::uint8_t* data, std::uint32_t length) {

@@ -12,7 +12,7 @@
 namespace kestrove::conversion {
 
 // Which cipher a body uses, in which direction and under which key.
-struct PieceCipherSpec {
+struct PieceCipherSetup {
   bool body_cipher = false;  // AES under `body_key`; otherwise DES under `key_string`
   bool encipher = false;
   BodyKey body_key{};
@@ -22,7 +22,7 @@ struct PieceCipherSpec {
 class PieceCipher {
  public:
   // Keys a context of its own; a key the cipher refuses makes every apply fail.
-  explicit PieceCipher(const PieceCipherSpec& spec);
+  explicit PieceCipher(const PieceCipherSetup& setup);
   PieceCipher(const PieceCipher&) = delete;
   PieceCipher& operator=(const PieceCipher&) = delete;
 
