@@ -23,8 +23,13 @@ constexpr std::size_t kSlotAlignment = 64;
 
 }  // namespace
 
-PipelineShape pipeline_shape(std::uint64_t pieces, std::size_t capacity) {
+PipelineShape pipeline_shape(const PieceCipherSetup& setup, std::uint64_t pieces, std::size_t capacity) {
   if (pieces < 2) return {};
+  // AES-CBC deciphering is parallel inside the library: a piece takes a
+  // fraction of the time of its read and write. One worker deciphering a piece
+  // while the caller reads and writes the other is all that pays; more
+  // workers and slots only add hand-offs and cache footprint.
+  if (setup.body_cipher && !setup.encipher) return {1, 2};
   unsigned cores = std::thread::hardware_concurrency();
   if (cores == 0) cores = 1;
   const unsigned workers = static_cast<unsigned>(std::min<std::uint64_t>({cores, kMaxWorkers, pieces}));

@@ -45,9 +45,12 @@ struct PipelineShape {
   unsigned slots = 1;
 };
 
-// The shape for a body of `pieces` pieces of up to `capacity` bytes: one
-// worker per core, a few slots per worker, a bounded ring.
-PipelineShape pipeline_shape(std::uint64_t pieces, std::size_t capacity);
+// The shape for a body of `pieces` pieces of up to `capacity` bytes under the
+// cipher of `setup`: one worker per core, a few slots per worker, a bounded
+// ring; no workers for a single piece, and a single worker with two slots for
+// AES deciphering, which the library runs at many times the speed of reading
+// and writing.
+PipelineShape pipeline_shape(const PieceCipherSetup& setup, std::uint64_t pieces, std::size_t capacity);
 
 class ChunkPipeline {
  public:

@@ -206,7 +206,7 @@ bool read_body(platform::OpenFile& source, const BodyLayout& layout, const Piece
                StepFailure& failure) {
   const std::uint64_t body = layout.file_size > layout.body_start ? layout.file_size - layout.body_start : 0;
   const std::size_t capacity = std::size_t{layout.chunk_size} + kBufferMargin;
-  ChunkPipeline pipeline(setup, capacity, pipeline_shape(pieces_of(body, layout.chunk_size), capacity));
+  ChunkPipeline pipeline(setup, capacity, pipeline_shape(setup, pieces_of(body, layout.chunk_size), capacity));
   if (!pipeline.allocate()) return fail(failure, -1, kReaderNoMemory);
   if (!source.seek(layout.body_start)) return fail_with_error(failure, messages.seek_body);
   DecryptSteps steps(source, layout, messages, out, observer);
@@ -221,7 +221,7 @@ bool encrypt_body(platform::OpenFile& plain, std::uint64_t plain_size, platform:
   setup.body_key = make_body_key(parameters.key);
   setup.key_string = parameters.key.substr(0, 8);
   const std::size_t capacity = kChunkSize + kBufferMargin;
-  ChunkPipeline pipeline(setup, capacity, pipeline_shape(pieces_of(plain_size, kChunkSize), capacity));
+  ChunkPipeline pipeline(setup, capacity, pipeline_shape(setup, pieces_of(plain_size, kChunkSize), capacity));
   if (!pipeline.allocate()) return fail(failure, -1, kWriterNoMemory);
 
   OffsetTable offsets;

@@ -308,21 +308,23 @@ TEST(Cp3Codec, ReadsBodiesCutIntoPiecesOfAnyStoredSize) {
 
 TEST(Cp3Codec, StopsBetweenChunksWithResult200) {
   const std::string plain = sample(5 * kChunkSize + 1000, 3);
-  const std::string cp3 = encrypt(plain, kAlgorithmBody).bytes;
-  for (const int stop_before : {1, 3, 6}) {
-    SCOPED_TRACE("stop before chunk " + std::to_string(stop_before));
-    Observer writing(stop_before);
-    const Written w = encrypt(plain, kAlgorithmRecord, &writing);
-    EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.failure.result, kResultStopped);
-    EXPECT_EQ(w.failure.message, "");
-    EXPECT_EQ(writing.told, progress_until(stop_before, plain.size()));
+  for (const std::uint32_t algorithm : {kAlgorithmRecord, kAlgorithmBody}) {
+    const std::string cp3 = encrypt(plain, algorithm).bytes;
+    for (const int stop_before : {1, 3, 6}) {
+      SCOPED_TRACE("algorithm " + std::to_string(algorithm) + ", stop before chunk " + std::to_string(stop_before));
+      Observer writing(stop_before);
+      const Written w = encrypt(plain, algorithm, &writing);
+      EXPECT_FALSE(w.ok);
+      EXPECT_EQ(w.failure.result, kResultStopped);
+      EXPECT_EQ(w.failure.message, "");
+      EXPECT_EQ(writing.told, progress_until(stop_before, plain.size()));
 
-    Observer reading(stop_before);
-    const Written r = decrypt(cp3, &reading);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failure.result, kResultStopped);
-    EXPECT_EQ(reading.told, progress_until(stop_before, cp3.size()));
+      Observer reading(stop_before);
+      const Written r = decrypt(cp3, &reading);
+      EXPECT_FALSE(r.ok);
+      EXPECT_EQ(r.failure.result, kResultStopped);
+      EXPECT_EQ(reading.told, progress_until(stop_before, cp3.size()));
+    }
   }
   // Not stopped: told once before every chunk, the last one included.
   Observer whole;
@@ -386,30 +388,33 @@ TEST(Cp3Codec, ReportsTheFirstFailingStepInFileOrder) {
        "ファイルの書き込みに失敗しました。<7>", kDiskFull, 0},
   };
   const std::string plain = sample(5 * kChunkSize + 1000, 11);
-  const std::string cp3 = encrypt(plain, kAlgorithmBody).bytes;
   const std::string cp2 = make_cp2(plain, kChunkSize, 1, "PK123456");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    Observer observer(c.stop_before);
-    Written w;
-    std::uint64_t header = 0;
-    switch (c.run) {
-      case Run::encrypt:
-        w = encrypt(plain, kAlgorithmRecord, &observer, c.source, c.out);
-        header = kBodyOffset;
-        break;
-      case Run::decrypt_cp3: w = decrypt(cp3, &observer, c.source, c.out); break;
-      case Run::decrypt_cp2: w = decrypt_cp2(cp2, "PK123456", &observer, c.source, c.out); break;
+  for (const std::uint32_t algorithm : {kAlgorithmRecord, kAlgorithmBody}) {
+    const std::string cp3 = encrypt(plain, algorithm).bytes;
+    for (const Case& c : cases) {
+      if (c.run == Run::decrypt_cp2 && algorithm != kAlgorithmRecord) continue;
+      SCOPED_TRACE(std::string(c.label) + ", algorithm " + std::to_string(algorithm));
+      Observer observer(c.stop_before);
+      Written w;
+      std::uint64_t header = 0;
+      switch (c.run) {
+        case Run::encrypt:
+          w = encrypt(plain, algorithm, &observer, c.source, c.out);
+          header = kBodyOffset;
+          break;
+        case Run::decrypt_cp3: w = decrypt(cp3, &observer, c.source, c.out); break;
+        case Run::decrypt_cp2: w = decrypt_cp2(cp2, "PK123456", &observer, c.source, c.out); break;
+      }
+      EXPECT_FALSE(w.ok);
+      if (c.first_line == nullptr) {
+        EXPECT_EQ(w.failure.result, kResultStopped);
+        EXPECT_EQ(w.failure.message, "");
+      } else {
+        EXPECT_EQ(w.failure.result, -2);
+        EXPECT_EQ(w.failure.message, compose_error_text(c.first_line, static_cast<std::int32_t>(c.code)));
+      }
+      EXPECT_EQ(w.bytes.size(), header + c.chunks_written * kChunkSize);
     }
-    EXPECT_FALSE(w.ok);
-    if (c.first_line == nullptr) {
-      EXPECT_EQ(w.failure.result, kResultStopped);
-      EXPECT_EQ(w.failure.message, "");
-    } else {
-      EXPECT_EQ(w.failure.result, -2);
-      EXPECT_EQ(w.failure.message, compose_error_text(c.first_line, static_cast<std::int32_t>(c.code)));
-    }
-    EXPECT_EQ(w.bytes.size(), header + c.chunks_written * kChunkSize);
   }
 }
 
