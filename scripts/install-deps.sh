@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgcrypt20-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
-  wine64 locales xvfb openssl time
+  wine64 locales xvfb openssl time xxd
 )
 
 missing=()
