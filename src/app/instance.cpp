@@ -50,26 +50,29 @@ int check_temp_folder(platform::FileSystem& files, ui::MessageBoxView& owner, st
   }
 }
 
-void claim_instance_name(Instance& instance) {
+bool claim_instance_name(Instance& instance, const MutexCreator& create_mutex) {
+  // Another instance holding a name only sends us to the next name; a
+  // system that cannot create mutexes at all must not hang the start.
+  constexpr int kFailuresBeforeGivingUp = 20;
+  int failures = 0;
   for (;;) {
     const std::string name = random_name(8);
     platform::NamedMutex mutex;
-    switch (platform::create_named_mutex(name, mutex)) {
-      case platform::MutexCreation::created:
-        instance.name = name;
-        instance.mutex = std::move(mutex);
-        instance.temporary_file = instance.temporary_folder;
-        if (!text::ends_with_char(instance.temporary_file, '\\')) instance.temporary_file += '\\';
-        instance.temporary_file += name + ".tmp";
-        return;
-      case platform::MutexCreation::already_exists:
-        mutex.reset();
-        platform::sleep_ms(50);
-        break;
-      case platform::MutexCreation::failed:
-        platform::sleep_ms(50);
-        break;
+    const platform::MutexCreation created = create_mutex(name, mutex);
+    if (created == platform::MutexCreation::created ||
+        (created == platform::MutexCreation::failed && ++failures >= kFailuresBeforeGivingUp)) {
+      instance.name = name;
+      instance.mutex = std::move(mutex);
+      instance.temporary_file = instance.temporary_folder;
+      if (!text::ends_with_char(instance.temporary_file, '\\')) instance.temporary_file += '\\';
+      instance.temporary_file += name + ".tmp";
+      return created == platform::MutexCreation::created;
     }
+    if (created == platform::MutexCreation::already_exists) {
+      failures = 0;
+      mutex.reset();
+    }
+    platform::sleep_ms(50);
   }
 }
 

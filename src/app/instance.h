@@ -3,6 +3,7 @@
 // temporary folder, a name no other running instance holds (a named mutex
 // held for the instance's life), and from it the instance temporary file,
 // where every conversion writes before moving its output into place.
+#include <functional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -23,7 +24,10 @@ struct Instance {
 int check_temp_folder(platform::FileSystem& files, ui::MessageBoxView& owner, std::string& temporary_folder);
 
 // Takes 8 random characters whose mutex nobody holds, and the temporary file
-// name built from them.
-void claim_instance_name(Instance& instance);
+// name built from them. When the mutex cannot be created at all (20 failures
+// in a row, about a second) the last name is taken unheld and the result is
+// false: the instance still works, only without the guard against a twin.
+using MutexCreator = std::function<platform::MutexCreation(const std::string& name, platform::NamedMutex& mutex)>;
+bool claim_instance_name(Instance& instance, const MutexCreator& create_mutex = platform::create_named_mutex);
 
 }  // namespace kestrove::app

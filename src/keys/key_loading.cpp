@@ -48,6 +48,9 @@ int scan_keys(KeyState& state, const KeyServices& services, ui::KeyViews& views)
   int index = 0;
   bool found = false;
   bool ours = false;
+  // The drive whose key data was read last: the scan may go on past it (to
+  // drives without key data) and must not leave the device root there.
+  std::string key_root;
   for (;;) {
     set_status_line(views, "ドライブ確認中・・・");
     const int drive =
@@ -62,6 +65,7 @@ int scan_keys(KeyState& state, const KeyServices& services, ui::KeyViews& views)
       if (answer != ui::answer::retry) return kGaveUp;
       index = 0;
       found = false;
+      key_root.clear();
       continue;
     }
     index = drive + 1;
@@ -72,6 +76,7 @@ int scan_keys(KeyState& state, const KeyServices& services, ui::KeyViews& views)
       continue;
     }
     found = true;
+    key_root = state.device_root;
     Record personal_key{};
     if (!decipher_record(state.record_key, state.raw_keys.keydata, personal_key)) {
       report_error(views.boxes, "キー情報の復号化に失敗しました。");
@@ -82,6 +87,7 @@ int scan_keys(KeyState& state, const KeyServices& services, ui::KeyViews& views)
     ours = true;
     break;
   }
+  state.device_root = key_root;
   if (!pc_has_key) return kNoPcKey;
 
   const int groups = with_device_lock([&](const DeviceLock& lock) {

@@ -78,8 +78,10 @@ class KeyChoiceView {
 class KeyStatusView {
  public:
   virtual ~KeyStatusView() = default;
-  virtual void set_status_line(const std::string& text) = 0;   // control 1062
+  virtual void set_status_line(const std::string& text) = 0;   // control 1062, the hint line
   virtual void set_lock_display(const std::string& text) = 0;  // control 1022
+  virtual void set_last_access_line(const std::string& text) = 0;  // control 1052
+  virtual void set_drive_line(const std::string& text) = 0;        // control 1063
 };
 
 // What key loading and the lock button need: the owner's message boxes (the

@@ -67,9 +67,13 @@ class RecordingKeyStatus : public ui::KeyStatusView {
  public:
   std::vector<std::string> status_lines;
   std::vector<std::string> lock_displays;
+  std::string last_access_line;
+  std::string drive_line;
 
   void set_status_line(const std::string& text) override { status_lines.push_back(text); }
   void set_lock_display(const std::string& text) override { lock_displays.push_back(text); }
+  void set_last_access_line(const std::string& text) override { last_access_line = text; }
+  void set_drive_line(const std::string& text) override { drive_line = text; }
 };
 
 }  // namespace kestrove::testing

@@ -31,6 +31,8 @@ class TerminalKeyStatus : public KeyStatusView {
  public:
   void set_status_line(const std::string& text) override;
   void set_lock_display(const std::string& text) override;
+  void set_last_access_line(const std::string& text) override { set_status_line(text); }
+  void set_drive_line(const std::string& text) override { set_status_line(text); }
 };
 
 // A folder typed as a Linux path (/media/usb/out) is taken in the program's

@@ -6,81 +6,10 @@
 #include "keys/key_state.h"
 #include "platform/system_info.h"
 #include "portable/keys/key_test_world.h"
-#include "support/scripted_run_view.h"
+#include "portable/app/program_world.h"
 
 namespace kestrove::app {
 namespace {
-
-using testing::DriveKind;
-
-class ScriptedFolderPrompt : public ui::FolderPromptView {
- public:
-  explicit ScriptedFolderPrompt(ui::MessageBoxView& boxes) : boxes_(boxes) {}
-  std::deque<std::string> answers;  // folder texts; an empty script cancels
-  bool ask(std::string& text) override {
-    if (answers.empty()) return false;
-    text = answers.front();
-    answers.pop_front();
-    return true;
-  }
-  ui::MessageBoxView& boxes() override { return boxes_; }
-  void close(int) override {}
-
- private:
-  ui::MessageBoxView& boxes_;
-};
-
-// The program owns its progress view for the run; the test keeps what it saw.
-class ForwardingRunView : public ui::RunView {
- public:
-  explicit ForwardingRunView(testing::ScriptedRunView& target) : target_(target) {}
-  int show(const std::string& text, const std::string& caption, std::uint32_t flags) override {
-    return target_.show(text, caption, flags);
-  }
-  void show_status(const std::string& text) override { target_.show_status(text); }
-  void show_file_name(const std::string& name) override { target_.show_file_name(name); }
-  void show_progress(int percent) override { target_.show_progress(percent); }
-  bool stop_requested() override { return target_.stop_requested(); }
-  int ask_overwrite(const std::string& name) override { return target_.ask_overwrite(name); }
-  void end_run(const ui::RunEnding& ending) override { target_.end_run(ending); }
-
- private:
-  testing::ScriptedRunView& target_;
-};
-
-constexpr const char* kPassword = "abc123";
-constexpr const char* kRecordKey = "RK5d7Q2x";
-
-struct ProgramWorld {
-  testing::KeyTestWorld keys;
-  ScriptedFolderPrompt folder{keys.boxes};
-  std::vector<std::unique_ptr<testing::ScriptedRunView>> runs;
-  std::string chosen_operation;
-  bool idle_shown = false;
-  ProgramServices services{keys.services, keys.drives, platform::system_directory()};
-  ProgramViews views{keys.boxes, keys.password, keys.key_choice, folder, &keys.window};
-
-  ProgramWorld() {
-    keys.drives.add('E', DriveKind::removable);
-    keys.prepare_device('E', kPassword, kRecordKey, {"営業部"});
-    keys.give_pc_key(kRecordKey);
-    views.choose_operation = [this] { return chosen_operation; };
-    views.make_run_view = [this](Operation) {
-      runs.push_back(std::make_unique<testing::ScriptedRunView>());
-      return std::unique_ptr<ui::RunView>(std::make_unique<ForwardingRunView>(*runs.back()));
-    };
-    views.show_idle = [this](const ProgramState&) { idle_shown = true; };
-  }
-
-  int run(const std::vector<std::string>& arguments) {
-    state = std::make_unique<ProgramState>();
-    return run_program(arguments, *state, services, views);
-  }
-  bool wrote_access_time() const { return keys.settings_text('E').find("ACCESSTIME=") != std::string::npos; }
-  std::string last_box() const { return keys.boxes.shown.empty() ? std::string() : keys.boxes.shown.back().text; }
-
-  std::unique_ptr<ProgramState> state;
-};
 
 TEST(Program, EncryptsWithTheChosenKeyAndWritesTheSettingsBack) {
   ProgramWorld w;

@@ -149,6 +149,27 @@ TEST(LoadKeys, CreatesTheKeyInformationOfANewPcWithThePassword) {
   EXPECT_EQ(state.key_set.entries[1].key, group_key_of("営業"));
 }
 
+// On a new PC the scan goes on past the key device to the drives after it;
+// an empty stick there must not become the device root, or the settings
+// would be read from (and written to) the wrong drive.
+TEST(LoadKeys, ANewPcKeepsTheDriveWhoseKeyDataWasUsed) {
+  KeyTestWorld world;
+  world.drives.add('E', DriveKind::removable);
+  world.drives.add('F', DriveKind::removable);
+  world.prepare_device('E', "abc123", "Rk#4-x9Q", {"営業"});
+  world.boxes.answers = {ui::answer::ok};
+  world.password.type({"abc123"});
+  KeyState state;
+
+  ASSERT_EQ(keys::load_keys(state, world.services, world.views), keys::kKeysReady);
+  EXPECT_EQ(state.device_root, "E:\\");
+  ASSERT_EQ(world.password.prompts.size(), 1u);
+  EXPECT_EQ(world.password.prompts[0].drive_text, "（Eドライブを使用しています。）");
+  ASSERT_EQ(keys::load_keys(state, world.services, world.views), keys::kKeysReady);
+  EXPECT_EQ(state.device_root, "E:\\");
+  EXPECT_EQ(state.key_set.entries.size(), 2u);
+}
+
 TEST(LoadKeys, TheThirdWrongPasswordOfTheRunEndsTheKeyCreation) {
   KeyTestWorld world;
   world.drives.add('E', DriveKind::removable);

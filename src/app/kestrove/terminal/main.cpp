@@ -64,10 +64,10 @@ int main(int argc, char** argv) {
   ui::terminal::TerminalKeyStatus status;
   app::ProgramViews views{boxes, password, key_choice, folder, &status};
   views.choose_operation = ask_operation;
-  views.make_run_view = [](app::Operation operation) -> std::unique_ptr<ui::RunView> {
-    return std::make_unique<ui::terminal::TerminalRunView>(operation == app::Operation::encrypt
-                                                               ? "★ファイルの暗号化を行います。"
-                                                               : "★ファイルの復号化を行います。");
+  views.run_conversion = [](app::Operation operation, const app::RunWorker& worker) {
+    ui::terminal::TerminalRunView view(operation == app::Operation::encrypt ? "★ファイルの暗号化を行います。"
+                                                                            : "★ファイルの復号化を行います。");
+    return app::run_in_view(view, worker);
   };
   views.show_idle = [](const app::ProgramState&) { ui::terminal::print(kUsage); };
 
