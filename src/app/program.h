@@ -55,24 +55,24 @@ struct ProgramViews {
   ui::FolderPromptView& folder;
   ui::KeyStatusView* status = nullptr;  // the main window's lines, once it exists
   // The popup for arguments without a switch: "-E", "-D", or "" (cancelled).
-  std::function<std::string()> choose_operation;
+  std::function<std::string()> choose_operation{};
   // Opens the progress dialog of one run, which carries out `worker`; 1 when
   // the run completed and the dialog closed itself, 0 otherwise.
-  std::function<int(Operation, const RunWorker& worker)> run_conversion;
+  std::function<int(Operation, const RunWorker& worker)> run_conversion{};
   // The open dialog of the main window's buttons: the chosen file, or "" when
   // the user cancelled.
-  std::function<std::string(Operation)> choose_file;
+  std::function<std::string(Operation)> choose_file{};
   // The options dialog; not there in a program without one.
-  std::function<void()> open_options;
+  std::function<void()> open_options{};
   // Shown instead of the main window when there is nothing to run (terminal).
-  std::function<void(const ProgramState&)> show_idle;
+  std::function<void(const ProgramState&)> show_idle{};
 };
 
 struct ProgramServices {
   keys::KeyServices keys;
   platform::FileSystem& files;
   std::string system_directory;
-  shell::AssociationReader read_association_state;  // empty: the association reads as off
+  shell::AssociationReader read_association_state{};  // empty: the association reads as off
 };
 
 // The first argument as a switch: "-E", "-D" and "-F" exactly and in case;
