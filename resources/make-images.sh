@@ -52,6 +52,18 @@ document="stroke #65717f stroke-width 1.5 fill white
     circle 24,34.5 24,36.5
     polygon 23,35 25,35 26,40 22,40"
 
+# The same at 16 x 16: no text lines, a larger padlock.
+document_small="stroke #65717f stroke-width 2.5 fill white
+    polygon 7,2 30,2 41,13 41,46 7,46
+    fill #d5dbe3
+    polygon 30,2 30,13 41,13
+    stroke $steel stroke-width 5 fill none
+    roundrectangle 17.5,18 30.5,34 6.5,6.5
+    stroke none fill $blue
+    rectangle 12,27 36,43
+    fill white
+    rectangle 22,31 26,39"
+
 # Main window picture: a golden key on a blue tile.
 key="stroke $blue_dark stroke-width 2 fill $blue
     rectangle 1,1 47,47
@@ -65,8 +77,10 @@ key="stroke $blue_dark stroke-width 2 fill $blue
 
 for size in 16 32 48; do
     render $size none "$padlock" "$work/program-$size.png"
-    render $size none "$document" "$work/document-$size.png"
 done
+render 16 none "$document_small" "$work/document-16.png"
+render 32 none "$document" "$work/document-32.png"
+render 48 none "$document" "$work/document-48.png"
 convert "$work/program-16.png" "$work/program-32.png" "$work/program-48.png" kestrove.ico
 convert "$work/document-16.png" "$work/document-32.png" "$work/document-48.png" cp3_document.ico
 

@@ -29,13 +29,13 @@ struct RunContext {
   const keys::KeySet& key_set;
   const keys::CurrentKey& current_key;
   ui::RunView& view;
-  std::string destination_folder;  // used while settings.choose_destination is 1
-  std::string temporary_file;      // the instance temporary file
+  std::string destination_folder{};  // used while settings.choose_destination is 1
+  std::string temporary_file{};      // the instance temporary file
   // Decryption only: open in place (started with -F while re-encryption on
   // save is on) puts each cp3 file's plain copy into a new work folder in
   // `temporary_folder`.
   bool open_in_place = false;
-  std::string temporary_folder;
+  std::string temporary_folder{};
 };
 
 // "変換中・・・・ i/count"

@@ -33,8 +33,8 @@ UINT end_message(RunSignal signal) {
 // end message. Everything here runs on the worker thread.
 class DialogRunView final : public RunView {
  public:
-  DialogRunView(HINSTANCE instance, std::atomic<int>& stop, std::atomic<bool>& ended)
-      : instance_(instance), stop_(stop), ended_(ended) {}
+  DialogRunView(HINSTANCE instance, std::atomic<int>& stop, std::atomic<bool>& closable)
+      : instance_(instance), stop_(stop), closable_(closable) {}
   void bind(HWND dialog) { dialog_ = dialog; }
 
   int show(const std::string& text, const std::string& caption, std::uint32_t flags) override {
@@ -51,7 +51,10 @@ class DialogRunView final : public RunView {
   }
 
   void end_run(const RunEnding& ending) override {
-    ended_.store(true);
+    end_called_ = true;
+    // With an end message the dialog may close once that message has been
+    // handled; without one, as soon as the end is shown.
+    if (ending.signal == RunSignal::none) closable_.store(true);
     if (ending.show_end) {
       SetDlgItemTextA(dialog_, IDC_PROGRESS_STATUS, ending.status.c_str());
       SetDlgItemTextA(dialog_, IDC_STOP_HINT, "");
@@ -64,7 +67,9 @@ class DialogRunView final : public RunView {
 
   // A worker that returned without end_run still lets the user close.
   void worker_returned() {
-    if (!ended_.exchange(true)) offer_close();
+    if (end_called_) return;
+    closable_.store(true);
+    offer_close();
   }
 
  private:
@@ -79,20 +84,21 @@ class DialogRunView final : public RunView {
 
   HINSTANCE instance_;
   std::atomic<int>& stop_;
-  std::atomic<bool>& ended_;
+  std::atomic<bool>& closable_;
   HWND dialog_ = nullptr;
+  bool end_called_ = false;  // worker thread only
 };
 
 class ProgressDialog final : public Dialog {
  public:
   explicit ProgressDialog(const ProgressDialogRequest& request)
-      : request_(request), view_(request.instance, stop_, ended_) {}
+      : request_(request), view_(request.instance, stop_, closable_) {}
 
   int run() {
     const INT_PTR result = run_modal(request_.instance, IDD_PROGRESS, request_.owner);
     // Only a quit message ends the dialog under a running worker: let it
     // stop at its next chunk instead of finishing the whole run unseen.
-    if (!ended_.load()) stop_.store(1);
+    if (!closable_.load()) stop_.store(1);
     wait_for_worker();
     return result == 1 ? 1 : 0;
   }
@@ -147,7 +153,7 @@ class ProgressDialog final : public Dialog {
   // The close button and the close command end the dialog only once the
   // worker has ended: until then it still writes into the dialog and into
   // the caller's records, and the stop button is the way out.
-  bool may_close() const { return ended_.load(); }
+  bool may_close() const { return closable_.load(); }
 
   void close_by_user() {
     if (!may_close()) return;
@@ -158,7 +164,7 @@ class ProgressDialog final : public Dialog {
   }
 
   void on_end_message(RunSignal signal) {
-    ended_.store(true);
+    closable_.store(true);
     pump_pending_messages(3);  // let waiting messages through first
     if (!request_.on_end) return;
     const ProgressEndAction action = request_.on_end(signal);
@@ -210,7 +216,7 @@ class ProgressDialog final : public Dialog {
 
   const ProgressDialogRequest& request_;
   std::atomic<int> stop_{0};
-  std::atomic<bool> ended_{false};
+  std::atomic<bool> closable_{false};
   DialogRunView view_;
   UniqueHandle thread_;
 };
