@@ -9,7 +9,7 @@ packages=(
   libgcrypt20-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
   wine64 locales xvfb openssl time xxd
-  fonts-ipafont-gothic imagemagick xdotool x11-utils
+  fonts-ipafont-gothic imagemagick xdotool x11-utils xauth
 )
 
 missing=()
