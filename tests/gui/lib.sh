@@ -1,0 +1,211 @@
+# Shared by the scenarios that drive the program's windows under Wine
+# (tests/gui/*_test.sh, each run inside its own xvfb-run). A scenario gets a
+# private Wine prefix copied from a template that is booted once per build,
+# a fresh folder behind the removable drive E:, and helpers to start the
+# program, drive its windows and record checks. A scenario that drives
+# another program than kestrove sets gui_program before sourcing this file.
+set -uo pipefail
+
+: "${KESTROVE_BIN:?set by ctest}"
+: "${DISPLAY:?run inside xvfb-run}"
+gui_program=${gui_program:-kestrove}
+main_caption="■ケストローブ■v1.06B"   # the program's main window
+scenario=$(basename "$0" .sh)
+scenario=${scenario%_test}
+
+failures=0
+passes=0
+
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+[ -x "$wine" ] || wine=/usr/lib/wine/wine64
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+[ -x "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+
+program_exe=$KESTROVE_BIN/$gui_program.exe
+driver_exe=$KESTROVE_BIN/kestrove_gui_driver.exe
+screenshots=$KESTROVE_BIN/gui-screenshots
+template=$KESTROVE_BIN/gui-prefix-template
+
+for exe in "$program_exe" "$driver_exe"; do
+  if [ ! -f "$exe" ]; then
+    echo "FAILED: $exe is not built; scenario '$scenario' cannot run" >&2
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+done
+
+wine_env() {
+  export WINEPREFIX=$1 HOME=$1/home WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 \
+         WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+}
+
+# The template: booted once per build (one scenario boots it, the others
+# wait), with the drive E: known as a floppy and no stall when a window
+# closes without a window manager. The user folders that Wine links into
+# HOME become plain folders, so that a copy holds no link back into it.
+make_template() (
+  flock 9
+  [ -f "$template/.ready" ] && exit 0
+  rm -rf "$template"
+  mkdir -p "$template/home"
+  wine_env "$template"
+  "$wine" wineboot -i >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || exit 1
+  "$wine" reg add 'HKLM\Software\Wine\Drives' /v e: /d floppy /f >/dev/null 2>&1 || exit 1
+  "$wineserver" -k 2>/dev/null
+  "$wineserver" -w
+  find "$template/drive_c/users" -type l | while read -r link; do
+    case $(readlink "$link") in
+      /*) rm -f "$link" && mkdir -p "$link" ;;
+    esac
+  done
+  touch "$template/.ready"
+) 9>"$template.lock"
+
+mkdir -p "$KESTROVE_BIN/gui-run" "$screenshots"
+rm -f "$screenshots/$scenario"-*.png   # from an earlier run of this scenario
+work=$(mktemp -d "$KESTROVE_BIN/gui-run/$scenario.XXXXXX")
+prefix=$work/prefix
+device=$work/device   # the folder behind E:
+idle_pid=
+program_pid=
+screenshot_count=0
+
+cleanup() {
+  [ -n "$idle_pid" ] && kill "$idle_pid" 2>/dev/null
+  "$wineserver" -k 2>/dev/null
+  "$wineserver" -w 2>/dev/null
+  [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if ! make_template; then
+  echo "FAILED: the Wine prefix template could not be booted" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+cp -a "$template" "$prefix"
+rm -f "$prefix/.ready"
+mkdir -p "$device" "$work/files"
+ln -sfn "$device" "$prefix/dosdevices/e:"
+wine_env "$prefix"
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w 2>/dev/null
+# One Wine process that lives as long as the scenario keeps the server and
+# Wine's services up: each later start then costs a fraction of a second.
+# The services are started first by a run of our own with no output: they
+# keep the standard handles of the process that started them, and a pipe
+# that a script reads would never close.
+"$wine" "$driver_exe" windows >/dev/null 2>&1 </dev/null
+"$wine" "$driver_exe" idle 900 >/dev/null 2>&1 </dev/null &
+idle_pid=$!
+cd "$work/files"
+
+# winpath PATH: the Windows form of a Linux path (Z:\...), as a program of
+# the prefix sees it.
+winpath() {
+  local path
+  path=$(realpath -m "$1")
+  printf 'Z:%s\n' "${path//\//\\}"
+}
+
+# driver COMMAND ARGS...: runs the window driver (see driver.cpp); its output
+# is UTF-8.
+driver() { "$wine" "$driver_exe" "$@"; }
+
+# make_key_device PASSWORD [GROUP...]: prepares the device behind E: with
+# keyloft, with the given groups.
+make_key_device() {
+  local password=$1 group out
+  shift
+  if ! out=$(printf '%s\n%s\n' "$password" "$password" | "$wine" "$KESTROVE_BIN/keyloft.exe" create 'E:\' 2>&1); then
+    echo "make_key_device: keyloft create failed: $(iconv -f cp932 -t utf-8 <<<"$out")" >&2
+    return 1
+  fi
+  for group in "$@"; do
+    if ! out=$(printf '%s\n' "$password" | "$wine" "$KESTROVE_BIN/keyloft.exe" add-group 'E:\' --name "$group" 2>&1); then
+      echo "make_key_device: keyloft add-group $group failed: $(iconv -f cp932 -t utf-8 <<<"$out")" >&2
+      return 1
+    fi
+  done
+}
+
+# start_program ARGS...: starts the program in the background; its output
+# goes to program.log in the work folder.
+start_program() {
+  rm -f "$work/program.status"
+  ( "$wine" "$program_exe" "$@" >>"$work/program.log" 2>&1; echo $? >"$work/program.status" ) &
+  program_pid=$!
+}
+
+# program_exit_status [SECONDS]: waits for the program (default 20 s), then
+# prints its exit status and returns it; "timeout" and 124 if it still runs.
+program_exit_status() {
+  local limit=$(( ${1:-20} * 10 )) i=0
+  while [ ! -s "$work/program.status" ]; do
+    if [ "$i" -ge "$limit" ]; then
+      echo timeout
+      return 124
+    fi
+    sleep 0.1
+    i=$((i + 1))
+  done
+  local status
+  status=$(cat "$work/program.status")
+  echo "$status"
+  return "$status"
+}
+
+# A failed check leaves a screenshot and the list of windows in the log.
+report_failure() {
+  screenshot_count=$((screenshot_count + 1))
+  local shot=$screenshots/$scenario-$screenshot_count.png
+  import -window root "$shot" 2>/dev/null && echo "  screenshot: $shot" >&2
+  echo "  windows:" >&2
+  driver windows 2>&1 | sed 's/^/    /' >&2
+  if [ -s "$work/program.log" ]; then
+    echo "  program output (last lines):" >&2
+    tail -n 5 "$work/program.log" | iconv -f cp932 -t utf-8 -c | sed 's/^/    /' >&2
+  fi
+}
+
+check() {
+  local label=$1
+  shift
+  if "$@"; then
+    passes=$((passes + 1))
+  else
+    echo "FAILED: $label" >&2
+    failures=$((failures + 1))
+    report_failure
+  fi
+}
+
+# expect_text CAPTION ID TEXT: the control shows TEXT, within a few seconds
+# (the program may still be working on the last action).
+expect_text() {
+  local caption=$1 id=$2 text=$3 got="" i
+  for i in $(seq 1 25); do
+    got=$(driver text "$caption" "$id" 2>&1) && [ "$got" = "$text" ] && break
+    sleep 0.2
+  done
+  check "text of $id in '$caption' is '$text' (got '$got')" test "$got" = "$text"
+}
+
+# expect_box CAPTION TEXT BUTTON: a message box with CAPTION says TEXT; it is
+# answered with BUTTON (1 OK, 2 Cancel, 4 Retry, 6 Yes, 7 No) either way, so
+# the program goes on.
+expect_box() {
+  local caption=$1 text=$2 button=$3 got
+  got=$(driver answer "$caption" "$button" 2>&1)
+  check "message box '$caption' says '$text' (got '$got')" test "$got" = "$text"
+}
+
+finish() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}
+
+# not COMMAND...: succeeds when the command fails.
+not() { ! "$@"; }
