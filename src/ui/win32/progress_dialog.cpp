@@ -57,7 +57,7 @@ class DialogRunView final : public RunView {
     if (ending.signal == RunSignal::none) closable_.store(true);
     if (ending.show_end) {
       SetDlgItemTextA(dialog_, IDC_PROGRESS_STATUS, ending.status.c_str());
-      SetDlgItemTextA(dialog_, IDC_STOP_HINT, "");
+      SetDlgItemTextA(dialog_, IDC_STOP_HINT, kThreeBlanks);
       if (ending.clear_file_name) SetDlgItemTextA(dialog_, IDC_PROGRESS_FILE, kThreeBlanks);
       offer_close();
     }
