@@ -5,31 +5,12 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 password=abc123
-question="確認　- ケストローブ"
-key_choice="暗号化キーの選択　- ケストローブ"
 
-# make_pc_key: the key device with a group, and the PC's key information
-# made at the first start (question, then dialog 104), as a user does.
-make_pc_key() {
-  make_key_device "$password" 営業部 || return 1
-  start_program
-  driver answer "$question" 1 >/dev/null &&
-    driver wait "キー作成　- ケストローブ" &&
-    driver set "キー作成　- ケストローブ" 1007 "$password" &&
-    driver click "キー作成　- ケストローブ" 1 &&
-    driver answer "$question" 1 >/dev/null &&
-    driver wait "$main_caption" &&
-    driver close "$main_caption" &&
-    [ "$(program_exit_status)" = 0 ]
-}
-
-# choose_personal_key: answers the key choice of an encryption with 個人キー.
-choose_personal_key() {
+# choose_personal_key_from_both: the key choice lists both keys; 個人キー.
+choose_personal_key_from_both() {
   driver wait "$key_choice" 20000 &&
     [ "$(driver list "$key_choice" 1037)" = $'個人キー\n営業部(グループ)' ] &&
-    driver select "$key_choice" 1037 0 &&
-    driver click "$key_choice" 1 &&
-    [ "$(driver answer "$question" 1)" = "個人キーを使用します。よろしいですか？" ]
+    choose_personal_key
 }
 
 # start_instance NAME ARGS...: starts one of several programs that run at
@@ -77,7 +58,7 @@ plain_files=(資料/見積.txt 資料/下位/図面.bin 資料/下位/空.txt "�
 for f in "${plain_files[@]}"; do mkdir -p "originals/$(dirname "$f")" && cp "$f" "originals/$f"; done
 
 start_program -E "$(winpath 資料)" "$(winpath "表 一覧.dat")"
-check "-E asks for the key and 個人キー is confirmed" choose_personal_key
+check "-E asks for the key and 個人キー is confirmed" choose_personal_key_from_both
 check "the encryption ends by itself with status 0" test "$(program_exit_status 30)" = 0
 for f in "${plain_files[@]}"; do
   check "-E: $f.cp3 is written" test -s "$f.cp3"

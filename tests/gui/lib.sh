@@ -209,3 +209,31 @@ finish() {
 
 # not COMMAND...: succeeds when the command fails.
 not() { ! "$@"; }
+
+# Captions every kestrove scenario meets.
+question="確認　- ケストローブ"
+key_choice="暗号化キーの選択　- ケストローブ"
+
+# make_pc_key: the key device (password $password) with a group, and the
+# PC's key information made at the first start (question, then dialog 104),
+# as a user does.
+make_pc_key() {
+  make_key_device "$password" 営業部 || return 1
+  start_program
+  driver answer "$question" 1 >/dev/null &&
+    driver wait "キー作成　- ケストローブ" &&
+    driver set "キー作成　- ケストローブ" 1007 "$password" &&
+    driver click "キー作成　- ケストローブ" 1 &&
+    driver answer "$question" 1 >/dev/null &&
+    driver wait "$main_caption" &&
+    driver close "$main_caption" &&
+    [ "$(program_exit_status)" = 0 ]
+}
+
+# choose_personal_key: answers the key choice of an encryption with 個人キー.
+choose_personal_key() {
+  driver wait "$key_choice" 20000 &&
+    driver select "$key_choice" 1037 0 &&
+    driver click "$key_choice" 1 &&
+    [ "$(driver answer "$question" 1)" = "個人キーを使用します。よろしいですか？" ]
+}
