@@ -17,7 +17,8 @@ namespace {
 
 constexpr const char* kUnlockedStatusLine = "                   ";  // 19 blanks
 
-std::int32_t& setting_of(keys::Settings& settings, SettingBox box) {
+template <typename Settings>  // keys::Settings, const or not
+auto& setting_of(Settings& settings, SettingBox box) {
   switch (box) {
     case SettingBox::confirm_overwrite: return settings.confirm_overwrite;
     case SettingBox::include_subfolders: return settings.include_subfolders;
@@ -35,8 +36,7 @@ bool MainWindow::open() {
   claim_instance_name(state_.instance);
   if (views_.status == nullptr) return true;
 
-  const bool locked = keys::read_pc_state(state_.keys, services_.keys, views_.boxes) == 0 && state_.keys.lock_flag == '1';
-  views_.status->set_lock_display(locked ? keys::kLockedDisplay : kUnlockedStatusLine);
+  views_.status->set_lock_display(registry_says_locked() ? keys::kLockedDisplay : kUnlockedStatusLine);
   std::string last_access;
   const int read = keys::with_device_lock([&](const keys::DeviceLock& lock) {
     return keys::read_access_time(lock, services_.keys, state_.keys.device_root, state_.keys.record_key,
@@ -50,7 +50,7 @@ bool MainWindow::open() {
 }
 
 bool MainWindow::box_checked(SettingBox box) const {
-  return setting_of(const_cast<keys::Settings&>(state_.settings), box) == 1;
+  return setting_of(state_.settings, box) == 1;
 }
 
 bool MainWindow::box_clicked(SettingBox box, bool checked) {
@@ -73,9 +73,15 @@ bool MainWindow::box_clicked(SettingBox box, bool checked) {
   }
 }
 
+ui::KeyViews MainWindow::key_views() { return ui::KeyViews{views_.boxes, views_.password, views_.status}; }
+
+bool MainWindow::registry_says_locked() {
+  return keys::read_pc_state(state_.keys, services_.keys, views_.boxes) == 0 && state_.keys.lock_flag == '1';
+}
+
 bool MainWindow::keys_ready_and_unlocked() {
-  ui::KeyViews key_views{views_.boxes, views_.password, views_.status};
-  if (keys::load_keys(state_.keys, services_.keys, key_views) == keys::kAbandonAction) return false;
+  ui::KeyViews views = key_views();
+  if (keys::load_keys(state_.keys, services_.keys, views) == keys::kAbandonAction) return false;
   return !keys::locked_guard(state_.keys, views_.boxes);
 }
 
@@ -145,15 +151,14 @@ void MainWindow::files_dropped(Operation operation, const std::vector<std::strin
 }
 
 bool MainWindow::lock_button() {
-  ui::KeyViews key_views{views_.boxes, views_.password, views_.status};
-  return keys::toggle_lock(state_.keys, services_.keys, key_views) == keys::LockToggle::end_program;
+  ui::KeyViews views = key_views();
+  return keys::toggle_lock(state_.keys, services_.keys, views) == keys::LockToggle::end_program;
 }
 
 void MainWindow::options_command() {
-  ui::KeyViews key_views{views_.boxes, views_.password, views_.status};
-  if (keys::load_keys(state_.keys, services_.keys, key_views) == keys::kAbandonAction) return;
-  const bool locked = keys::read_pc_state(state_.keys, services_.keys, views_.boxes) == 0 && state_.keys.lock_flag == '1';
-  if (locked) {
+  ui::KeyViews views = key_views();
+  if (keys::load_keys(state_.keys, services_.keys, views) == keys::kAbandonAction) return;
+  if (registry_says_locked()) {
     keys::locked_guard(state_.keys, views_.boxes);
     return;
   }
@@ -161,8 +166,8 @@ void MainWindow::options_command() {
 }
 
 bool MainWindow::end() {
-  ui::KeyViews key_views{views_.boxes, views_.password, views_.status};
-  const bool loaded = keys::load_keys(state_.keys, services_.keys, key_views) != keys::kAbandonAction;
+  ui::KeyViews views = key_views();
+  const bool loaded = keys::load_keys(state_.keys, services_.keys, views) != keys::kAbandonAction;
   if (loaded) {
     keys::with_device_lock([&](const keys::DeviceLock& lock) {
       if (keys::write_options(lock, services_.keys, state_.keys.device_root, state_.settings, views_.boxes) == 1)

@@ -61,6 +61,9 @@ class MainWindow {
   // decryption); 0: the user declined.
   bool choose_key_and_destination(Operation operation);
   bool keys_ready_and_unlocked();
+  ui::KeyViews key_views();
+  // The lock flag as the registry holds it, when it can be read.
+  bool registry_says_locked();
   int choose_and_convert_file(Operation operation);
   int run_conversion(Operation operation);
 
@@ -69,13 +72,8 @@ class MainWindow {
   ProgramViews& views_;
 };
 
-// What a progress dialog does when its worker's end message arrives.
-struct RunEndAction {
-  std::string main_status;  // the main window's status line (1022), when not empty
-  bool end_dialog = false;  // the dialog closes itself, with `result`
-  int result = 0;
-  bool post_run_finished = false;  // the main window is told to close and end
-};
+// What a progress dialog does at the end of a run of this operation.
+using ui::RunEndAction;
 RunEndAction run_end_action(Operation operation, ui::RunSignal signal, const RunState& run,
                             const shell::PcOptions& pc_options);
 

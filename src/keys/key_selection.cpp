@@ -24,6 +24,7 @@ int run_key_choice_dialog(const KeySet& key_set, CurrentKey& current, ui::KeyCho
   ui::KeyChoiceList list;
   list.dialog = dialog;
   list.lines = key_choice_lines(key_set);
+  for (const KeyEntry& entry : key_set.entries) list.names.push_back(entry.name);
   list.selected = 0;
   for (;;) {
     const int chosen = view.choose(list);

@@ -58,6 +58,7 @@ inline constexpr int kKeyChoiceCancelled = -2;  // キャンセル, the close bo
 struct KeyChoiceList {
   KeyChoiceDialog dialog = KeyChoiceDialog::before_encryption;
   std::vector<std::string> lines;  // in key-set order: "個人キー", "営業(グループ)", ...
+  std::vector<std::string> names;  // the keys' names alone, as the list's width is measured
   int selected = 0;                // the line selected when the dialog opens
 };
 

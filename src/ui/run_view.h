@@ -26,6 +26,14 @@ enum class RunSignal {
   failed,   // MSG_RUN_FAILED
 };
 
+// What a progress dialog does when its worker's end message arrives.
+struct RunEndAction {
+  std::string main_status;  // the main window's status line (1022), when not empty
+  bool end_dialog = false;  // the dialog closes itself, with `result`
+  int result = 0;
+  bool post_run_finished = false;  // the main window is told to close and end
+};
+
 struct RunEnding {
   RunSignal signal = RunSignal::none;
   // When set, the dialog shows the end: the close button enabled and made

@@ -30,17 +30,6 @@ instance_exit_status() {
   echo timeout
 }
 
-# poll TIMES COMMAND...: the command succeeds within TIMES tries 0.1 s apart.
-poll() {
-  local times=$1 i
-  shift
-  for i in $(seq 1 "$times"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # The temporary folder of the Wine user (GetTempPath), where the instance
 # files go.
 temp_folder=$("$wine" winepath -u "$("$wine" cmd /c echo %TEMP% </dev/null | tr -d '\r')" 2>/dev/null)
@@ -102,7 +91,6 @@ check "the menu's decryption gives 議事録.txt back" cmp -s originals/議事�
 # either back. Each file is 1 GB, made of one random piece of its own.
 sed -i 's/^USEGROUPKEY=1\r$/USEGROUPKEY=0\r/' "$device/qevlink.ini"
 check "the key choice is off in the settings" grep -q $'^USEGROUPKEY=0\r$' "$device/qevlink.ini"
-repeated() { local i; for i in $(seq "$2"); do cat "$1"; done; }
 for n in 1 2; do
   head -c 64000000 /dev/urandom >originals/piece$n
   repeated originals/piece$n 16 >大$n.bin

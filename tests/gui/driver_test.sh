@@ -8,17 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 probe="■プローブ■"
 status=106
 
-# eventually COMMAND...: the command succeeds within a few seconds.
-eventually() {
-  local i
-  for i in $(seq 1 25); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 quietly() { "$@" 2>/dev/null; }
-prints() { local want=$1; shift; [ "$("$@" 2>&1)" = "$want" ]; }
 
 start_program
 check "wait finds the probe" driver wait "$probe" 20000

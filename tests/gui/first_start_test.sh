@@ -10,23 +10,6 @@ confirm="確認　- ケストローブ"
 notice="注意　- ケストローブ"
 creation="キー作成　- ケストローブ"
 
-# restart_wine: a new server reads the drive list; the warm-keeping process
-# and Wine's services start again as lib.sh started them.
-restart_wine() {
-  [ -n "$idle_pid" ] && kill "$idle_pid" 2>/dev/null
-  "$wineserver" -k 2>/dev/null
-  "$wineserver" -w 2>/dev/null
-  "$wine" "$driver_exe" windows >/dev/null 2>&1 </dev/null
-  "$wine" "$driver_exe" idle 900 >/dev/null 2>&1 </dev/null &
-  idle_pid=$!
-}
-
-# ini_value SECTION KEY: the value in the settings file on E:, or nothing.
-ini_value() {
-  iconv -f cp932 -t utf-8 "$device/qevlink.ini" | tr -d '\r' |
-    awk -v section="[$1]" -v key="$2" '/^\[/ { inside = ($0 == section) } inside && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
-}
-
 starts_with() { case $1 in "$2"*) return 0 ;; *) return 1 ;; esac; }
 
 make_key_device abc123 営業部 || { echo "0 passed, 1 failed"; exit 1; }
@@ -34,7 +17,7 @@ floppy=$work/floppy-f   # the second removable drive, empty
 mkdir -p "$floppy"
 ln -sfn "$floppy" "$prefix/dosdevices/f:"
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v f: /d floppy /f >/dev/null 2>&1
-restart_wine
+start_wine
 ini_before=$(md5sum <"$device/qevlink.ini")
 
 # ---- first start: no key information on this PC

@@ -90,16 +90,21 @@ rm -f "$prefix/.ready"
 mkdir -p "$device" "$work/files"
 ln -sfn "$device" "$prefix/dosdevices/e:"
 wine_env "$prefix"
-"$wineserver" -k 2>/dev/null
-"$wineserver" -w 2>/dev/null
-# One Wine process that lives as long as the scenario keeps the server and
-# Wine's services up: each later start then costs a fraction of a second.
-# The services are started first by a run of our own with no output: they
-# keep the standard handles of the process that started them, and a pipe
-# that a script reads would never close.
-"$wine" "$driver_exe" windows >/dev/null 2>&1 </dev/null
-"$wine" "$driver_exe" idle 900 >/dev/null 2>&1 </dev/null &
-idle_pid=$!
+# start_wine: a new Wine server (it reads the drive list when it starts),
+# and one Wine process that lives as long as the scenario to keep the server
+# and Wine's services up: each later start then costs a fraction of a
+# second. The services are started first by a run of our own with no
+# output: they keep the standard handles of the process that started them,
+# and a pipe that a script reads would never close.
+start_wine() {
+  [ -n "$idle_pid" ] && kill "$idle_pid" 2>/dev/null
+  "$wineserver" -k 2>/dev/null
+  "$wineserver" -w 2>/dev/null
+  "$wine" "$driver_exe" windows >/dev/null 2>&1 </dev/null
+  "$wine" "$driver_exe" idle 900 >/dev/null 2>&1 </dev/null &
+  idle_pid=$!
+}
+start_wine
 cd "$work/files"
 
 # winpath PATH: the Windows form of a Linux path (Z:\...), as a program of
@@ -237,3 +242,29 @@ choose_personal_key() {
     driver click "$key_choice" 1 &&
     [ "$(driver answer "$question" 1)" = "個人キーを使用します。よろしいですか？" ]
 }
+
+# poll TIMES COMMAND...: the command succeeds within TIMES tries 0.1 s apart.
+poll() {
+  local times=$1 i
+  shift
+  for i in $(seq 1 "$times"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# eventually COMMAND...: the command succeeds within about 5 s.
+eventually() { poll 50 "$@"; }
+
+# prints TEXT COMMAND...: what the command prints (errors included) is TEXT.
+prints() { local want=$1; shift; [ "$("$@" 2>&1)" = "$want" ]; }
+
+# ini_value SECTION KEY: the value in the settings file on E:, or nothing.
+ini_value() {
+  iconv -f cp932 -t utf-8 "$device/qevlink.ini" | tr -d '\r' |
+    awk -v section="[$1]" -v key="$2" '/^\[/ { inside = ($0 == section) } inside && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
+}
+
+# repeated FILE N: the file's content N times (large test files made fast).
+repeated() { local i; for i in $(seq "$2"); do cat "$1"; done; }

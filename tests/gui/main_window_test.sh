@@ -25,21 +25,6 @@ first_start() {
     driver answer "$confirm" 1 >/dev/null && driver wait "$main_caption" 15000
 }
 
-# ini_value SECTION KEY: the value in the settings file on E:.
-ini_value() {
-  iconv -f cp932 -t utf-8 "$device/qevlink.ini" | tr -d '\r' |
-    awk -v section="[$1]" -v key="$2" '/^\[/ { inside = ($0 == section) } inside && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
-}
-
-eventually() {
-  local i
-  for i in $(seq 1 25); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
-prints() { local want=$1; shift; [ "$("$@" 2>&1)" = "$want" ]; }
 box_is() { eventually prints "$2" driver checked "$main_caption" "$1"; }
 
 # run_finished TEXT: the progress dialog has closed by itself and the status

@@ -8,18 +8,6 @@ password=abc123
 progress="ファイル変換　- ケストローブ"
 overwrite="上書き確認　-ケストローブ"
 
-# poll TIMES COMMAND...: the command succeeds within TIMES tries 0.1 s apart.
-poll() {
-  local times=$1 i
-  shift
-  for i in $(seq 1 "$times"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-prints() { local want=$1; shift; [ "$("$@" 2>&1)" = "$want" ]; }
-
 # The temporary folder of the Wine user (GetTempPath), where the instance
 # files go.
 temp_folder=$("$wine" winepath -u "$("$wine" cmd /c echo %TEMP% </dev/null | tr -d '\r')" 2>/dev/null)
@@ -114,10 +102,6 @@ check "the read-only 七.txt is the old file" cmp -s old/七.txt 七.txt
 check "七.txt.cp3 is untouched" cmp -s new/七.txt.cp3 七.txt.cp3
 check "no instance file is left after the failure" no_instance_file
 
-# ---- the stop button during a long encryption (1 GB: seconds of work even
-# on a fast machine; made of one random piece, so that it is quick to make
-# and to compare)
-repeated() { local i; for i in $(seq "$2"); do cat "$1"; done; }
 head -c 64000000 /dev/urandom >new/piece
 repeated new/piece 16 >大きい.bin
 start_program -E "$(winpath 大きい.bin)"

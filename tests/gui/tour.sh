@@ -49,15 +49,7 @@ shot() {
   echo "    -> $(basename "$file")"
 }
 
-eventually() {
-  local i
-  for i in $(seq 1 50); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
-eventually_file() { eventually test -f "$1"; }
+eventually_file() { poll 100 test -f "$1"; }
 menu_open() { driver windows | grep -q '#32768'; }
 
 quietly() { "$@" >/dev/null; }
@@ -71,11 +63,11 @@ ended_with() {
 # ---- the demo key device and the sample folder
 step "キーデバイス E: を作成します (パスワード demo01、グループ 営業部)"
 check "keyloft prepares E:" make_key_device "$password" 営業部
-step "サンプルフォルダ「書類」を用意します (小さな日本語名のファイル 2 つと 200 MB のファイル)"
+step "サンプルフォルダ「書類」を用意します (小さな日本語名のファイル 2 つと 1 GB のファイル)"
 mkdir -p 書類/見積
 printf '見積書 2026年12月\r\n数量 12 / 単価 3,400円\r\n' >書類/見積/見積書.txt
 printf '議事録\r\n出席者：営業部\r\n' >書類/議事録.txt
-head -c 200000000 /dev/zero >書類/大きな資料.bin
+head -c 1000000000 /dev/zero >書類/大きな資料.bin  # long enough to see the progress dialog
 (cd 書類 && find . -type f -exec md5sum {} + | sort -k2) >original.md5
 # The work folder is also the drive D:, so that the paths read short.
 ln -sfn "$work/files" "$prefix/dosdevices/d:"
@@ -161,7 +153,7 @@ check "the program ends" ended_with 0
 # ---- a plain file argument: the popup menu
 step "ファイルだけを渡して起動すると、暗号化か復号化かをメニュー (127) で尋ねます"
 start_program 'D:\書類\見積\見積書.txt'
-check "the menu is shown" eventually menu_open
+check "the menu is shown" poll 100 menu_open
 shot operation-menu-127
 step "メニューはキャンセルします: プログラムはそのまま終わります"
 check "the menu is cancelled" driver menu-cancel

@@ -71,14 +71,32 @@ INT_PTR CALLBACK Dialog::procedure(HWND window, UINT message, WPARAM wparam, LPA
 
 PromptDialog::~PromptDialog() { close_prompt(); }
 
-bool PromptDialog::open_prompt(HINSTANCE instance, int template_id, HWND owner) {
+void PromptDialog::set_owner(HWND owner) {
   owner_ = owner;
-  if (create_modeless(instance, template_id, owner) == nullptr) return false;
+  if (!is_open()) boxes_.set_owner(owner);
+}
+
+bool PromptDialog::open_prompt(int template_id) {
+  if (is_open()) return true;
+  if (create_modeless(instance_, template_id, owner_) == nullptr) return false;
   // As a modal dialog does: the owner takes no input while the dialog is open.
-  owner_disabled_ = owner != nullptr && IsWindowEnabled(owner);
-  if (owner_disabled_) EnableWindow(owner, FALSE);
+  owner_disabled_ = owner_ != nullptr && IsWindowEnabled(owner_);
+  if (owner_disabled_) EnableWindow(owner_, FALSE);
+  boxes_.set_owner(window());
   ShowWindow(window(), SW_SHOW);
   return true;
+}
+
+bool PromptDialog::handled_as_answer(UINT message, WPARAM wparam) {
+  if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL)) {
+    finish(Outcome::cancel);
+    return true;
+  }
+  if (message == WM_COMMAND && LOWORD(wparam) == IDOK) {
+    finish(Outcome::ok);
+    return true;
+  }
+  return false;
 }
 
 PromptDialog::Outcome PromptDialog::wait_for_answer() {
@@ -105,6 +123,7 @@ void PromptDialog::close_prompt() {
   if (owner_disabled_) EnableWindow(owner_, TRUE);
   owner_disabled_ = false;
   destroy_modeless();
+  boxes_.set_owner(owner_);
 }
 
 }  // namespace kestrove::ui::win32

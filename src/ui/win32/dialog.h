@@ -5,6 +5,8 @@
 // dialogs that the logic asks again and again while they stay open.
 #include <windows.h>
 
+#include "ui/win32/message_box.h"
+
 namespace kestrove::ui::win32 {
 
 // On top of all windows, without moving, sizing or activating it.
@@ -53,28 +55,40 @@ class Dialog {
 // A modeless dialog that behaves like a modal one while it is open (its
 // owner is disabled) and answers one question at a time: wait_for_answer
 // runs a nested message loop until the dialog reports OK or a cancel, and
-// the dialog stays open, with what the user typed, until close_prompt.
+// the dialog stays open, with what the user typed, until close_prompt. Its
+// message boxes are owned by the dialog while it is open, else by its owner.
 class PromptDialog : public Dialog {
  public:
   enum class Outcome { pending, ok, cancel };
 
   ~PromptDialog() override;
   bool is_open() const { return window() != nullptr; }
+  // The window that owns the dialog from its next opening (the main window
+  // once it exists).
+  void set_owner(HWND owner);
 
  protected:
-  // Creates and shows the dialog and disables the owner; false when the
-  // dialog could not be created.
-  bool open_prompt(HINSTANCE instance, int template_id, HWND owner);
+  PromptDialog(HINSTANCE instance, HWND owner) : instance_(instance), owner_(owner), boxes_(owner) {}
+
+  // Creates and shows the dialog unless it is open, and disables the owner;
+  // false when the dialog could not be created.
+  bool open_prompt(int template_id);
   // The answer: ok or cancel (also when the window went away, or when
   // WM_QUIT arrived, which is posted again for the outer loop).
   Outcome wait_for_answer();
   // Called by the dialog's handlers: ends the current wait.
   void finish(Outcome outcome) { outcome_ = outcome; }
+  // OK, キャンセル (and Escape) and the close command end the current wait;
+  // true when `message` was one of them.
+  bool handled_as_answer(UINT message, WPARAM wparam);
   // Re-enables the owner, then destroys the dialog.
   void close_prompt();
+  Win32MessageBox& prompt_boxes() { return boxes_; }
 
  private:
-  HWND owner_ = nullptr;
+  HINSTANCE instance_;
+  HWND owner_;
+  Win32MessageBox boxes_;
   bool owner_disabled_ = false;
   Outcome outcome_ = Outcome::pending;
 };

@@ -32,13 +32,8 @@ bool browse_for_folder(HWND owner, std::string& out) {
   return true;
 }
 
-Win32FolderDialog::~Win32FolderDialog() { close(0); }
-
 bool Win32FolderDialog::ask(std::string& folder_text) {
-  if (!is_open()) {
-    if (!open_prompt(instance_, IDD_DESTINATION, owner_)) return false;
-    boxes_.set_owner(window());
-  }
+  if (!open_prompt(IDD_DESTINATION)) return false;
   if (wait_for_answer() != Outcome::ok) return false;
   char text[kFolderTextLength + 1] = {};
   GetDlgItemTextA(window(), IDC_FOLDER_EDIT, text, sizeof text);
@@ -46,12 +41,10 @@ bool Win32FolderDialog::ask(std::string& folder_text) {
   return true;
 }
 
-void Win32FolderDialog::close(int) {
-  close_prompt();
-  boxes_.set_owner(owner_);
-}
+void Win32FolderDialog::close(int) { close_prompt(); }
 
 INT_PTR Win32FolderDialog::handle_message(UINT message, WPARAM wparam, LPARAM) {
+  if (handled_as_answer(message, wparam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       bring_to_front(window());
@@ -59,18 +52,9 @@ INT_PTR Win32FolderDialog::handle_message(UINT message, WPARAM wparam, LPARAM) {
       SetDlgItemTextA(window(), IDC_FOLDER_EDIT, "");  // never the folder of the last run
       return TRUE;
     case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK: finish(Outcome::ok); return TRUE;
-        case IDCANCEL: finish(Outcome::cancel); return TRUE;
-        case IDC_BROWSE: {
-          std::string folder;
-          if (browse_for_folder(window(), folder)) SetDlgItemTextA(window(), IDC_FOLDER_EDIT, folder.c_str());
-          return TRUE;
-        }
-        default: return FALSE;
-      }
-    case WM_CLOSE:
-      finish(Outcome::cancel);
+      if (LOWORD(wparam) != IDC_BROWSE) return FALSE;
+      if (std::string folder; browse_for_folder(window(), folder))
+        SetDlgItemTextA(window(), IDC_FOLDER_EDIT, folder.c_str());
       return TRUE;
     default:
       return FALSE;

@@ -9,7 +9,6 @@
 
 #include "ui/folder_prompt_view.h"
 #include "ui/win32/dialog.h"
-#include "ui/win32/message_box.h"
 
 namespace kestrove::ui::win32 {
 
@@ -19,25 +18,15 @@ bool browse_for_folder(HWND owner, std::string& out);
 
 class Win32FolderDialog final : public FolderPromptView, private PromptDialog {
  public:
-  Win32FolderDialog(HINSTANCE instance, HWND owner) : instance_(instance), owner_(owner), boxes_(owner) {}
-  ~Win32FolderDialog() override;
-  // The window that owns the dialog from its next opening (the main window
-  // once it exists).
-  void set_owner(HWND owner) {
-    owner_ = owner;
-    if (!is_open()) boxes_.set_owner(owner);
-  }
+  Win32FolderDialog(HINSTANCE instance, HWND owner) : PromptDialog(instance, owner) {}
+  using PromptDialog::set_owner;
 
   bool ask(std::string& folder_text) override;
-  MessageBoxView& boxes() override { return boxes_; }
+  MessageBoxView& boxes() override { return prompt_boxes(); }
   void close(int result) override;
 
  private:
   INT_PTR handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
-
-  HINSTANCE instance_;
-  HWND owner_;
-  Win32MessageBox boxes_;
 };
 
 }  // namespace kestrove::ui::win32

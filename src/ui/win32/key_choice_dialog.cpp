@@ -10,16 +10,6 @@ namespace kestrove::ui::win32 {
 namespace {
 
 constexpr int kExtentMargin = 50;
-constexpr const char kGroupSuffix[] = "(グループ)";
-
-// The key's name as measured: its line without the group mark.
-std::string name_of_line(const std::string& line) {
-  const std::string suffix = kGroupSuffix;
-  if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0) {
-    return line.substr(0, line.size() - suffix.size());
-  }
-  return line;
-}
 
 }  // namespace
 
@@ -55,26 +45,18 @@ int fit_horizontal_extent(HWND list, const std::vector<std::string>& names, int 
   return restored && released ? 1 : static_cast<int>(GetLastError());
 }
 
-Win32KeyChoiceDialog::~Win32KeyChoiceDialog() { close(0); }
-
 int Win32KeyChoiceDialog::choose(const KeyChoiceList& list) {
-  if (!is_open()) {
-    const int template_id = list.dialog == KeyChoiceDialog::before_encryption ? IDD_KEY_CHOICE : IDD_KEY_CHOICE_REENCRYPT;
-    opening_ = &list;
-    const bool opened = open_prompt(instance_, template_id, owner_);
-    opening_ = nullptr;
-    if (!opened) return kKeyChoiceCancelled;
-    boxes_.set_owner(window());
-  }
+  opening_ = &list;
+  const bool open =
+      open_prompt(list.dialog == KeyChoiceDialog::before_encryption ? IDD_KEY_CHOICE : IDD_KEY_CHOICE_REENCRYPT);
+  opening_ = nullptr;
+  if (!open) return kKeyChoiceCancelled;
   if (wait_for_answer() != Outcome::ok) return kKeyChoiceCancelled;
   const auto line = static_cast<int>(SendDlgItemMessageA(window(), IDC_KEY_LIST, LB_GETCURSEL, 0, 0));
   return line < 0 ? kNoKeySelected : line;
 }
 
-void Win32KeyChoiceDialog::close(int) {
-  close_prompt();
-  boxes_.set_owner(owner_);
-}
+void Win32KeyChoiceDialog::close(int) { close_prompt(); }
 
 void Win32KeyChoiceDialog::fill_list() {
   const HWND list = GetDlgItem(window(), IDC_KEY_LIST);
@@ -86,33 +68,19 @@ void Win32KeyChoiceDialog::fill_list() {
   }
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(opening_->selected), 0);
 
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < lines.size(); ++i) names.push_back(i == 0 ? lines[i] : name_of_line(lines[i]));
-  const int result = fit_horizontal_extent(list, names, kExtentMargin);
+  const int result = fit_horizontal_extent(list, opening_->names, kExtentMargin);
   if (result != 1) {
     Win32MessageBox(window()).show(keys::horizontal_extent_failure_text(result), kCaptionNotice, mb::error_box);
   }
 }
 
 INT_PTR Win32KeyChoiceDialog::handle_message(UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      bring_to_front(window());
-      make_topmost(window());
-      if (opening_ != nullptr) fill_list();
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wparam)) {
-        case IDOK: finish(Outcome::ok); return TRUE;
-        case IDCANCEL: finish(Outcome::cancel); return TRUE;  // also Escape in dialog 128
-        default: return FALSE;
-      }
-    case WM_CLOSE:
-      finish(Outcome::cancel);
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  if (handled_as_answer(message, wparam)) return TRUE;  // Escape cancels dialog 128 too
+  if (message != WM_INITDIALOG) return FALSE;
+  bring_to_front(window());
+  make_topmost(window());
+  if (opening_ != nullptr) fill_list();
+  return TRUE;
 }
 
 }  // namespace kestrove::ui::win32

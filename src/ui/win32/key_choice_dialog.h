@@ -8,7 +8,6 @@
 
 #include "ui/key_views.h"
 #include "ui/win32/dialog.h"
-#include "ui/win32/message_box.h"
 
 namespace kestrove::ui::win32 {
 
@@ -19,26 +18,17 @@ int fit_horizontal_extent(HWND list, const std::vector<std::string>& names, int 
 
 class Win32KeyChoiceDialog final : public KeyChoiceView, private PromptDialog {
  public:
-  Win32KeyChoiceDialog(HINSTANCE instance, HWND owner) : instance_(instance), owner_(owner), boxes_(owner) {}
-  ~Win32KeyChoiceDialog() override;
-  // The window that owns the dialog from its next opening (the main window
-  // once it exists).
-  void set_owner(HWND owner) {
-    owner_ = owner;
-    if (!is_open()) boxes_.set_owner(owner);
-  }
+  Win32KeyChoiceDialog(HINSTANCE instance, HWND owner) : PromptDialog(instance, owner) {}
+  using PromptDialog::set_owner;
 
   int choose(const KeyChoiceList& list) override;
-  MessageBoxView& boxes() override { return boxes_; }
+  MessageBoxView& boxes() override { return prompt_boxes(); }
   void close(int result) override;
 
  private:
   INT_PTR handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
   void fill_list();
 
-  HINSTANCE instance_;
-  HWND owner_;
-  Win32MessageBox boxes_;
   const KeyChoiceList* opening_ = nullptr;  // the list the dialog opens with
 };
 

@@ -6,33 +6,23 @@
 
 #include "ui/key_views.h"
 #include "ui/win32/dialog.h"
-#include "ui/win32/message_box.h"
 
 namespace kestrove::ui::win32 {
 
 class Win32PasswordDialog final : public PasswordPromptView, private PromptDialog {
  public:
-  Win32PasswordDialog(HINSTANCE instance, HWND owner) : instance_(instance), owner_(owner), boxes_(owner) {}
-  ~Win32PasswordDialog() override;
-  // The window that owns the dialog from its next opening (the main window
-  // once it exists).
-  void set_owner(HWND owner) {
-    owner_ = owner;
-    if (!is_open()) boxes_.set_owner(owner);
-  }
+  Win32PasswordDialog(HINSTANCE instance, HWND owner) : PromptDialog(instance, owner) {}
+  using PromptDialog::set_owner;
 
   PasswordAnswer ask(const PasswordPrompt& prompt) override;
   void set_password_text(const std::string& text) override;
   // Owned by the dialog while it is open, else by the dialog's owner.
-  MessageBoxView& boxes() override { return boxes_; }
+  MessageBoxView& boxes() override { return prompt_boxes(); }
   void close(int result) override;
 
  private:
   INT_PTR handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
 
-  HINSTANCE instance_;
-  HWND owner_;
-  Win32MessageBox boxes_;
   const PasswordPrompt* opening_ = nullptr;  // the prompt the dialog opens with
 };
 

@@ -167,7 +167,7 @@ class ProgressDialog final : public Dialog {
     closable_.store(true);
     pump_pending_messages(3);  // let waiting messages through first
     if (!request_.on_end) return;
-    const ProgressEndAction action = request_.on_end(signal);
+    const RunEndAction action = request_.on_end(signal);
     if (request_.main_window != nullptr) {
       if (!action.main_status.empty()) SetDlgItemTextA(request_.main_window, IDC_STATUS_LINE, action.main_status.c_str());
       if (action.post_run_finished) PostMessageA(request_.main_window, kRunFinished, 0, 0);

@@ -12,22 +12,14 @@
 
 namespace kestrove::ui::win32 {
 
-// What follows an end message of the worker, decided on the dialog's thread.
-struct ProgressEndAction {
-  std::string main_status;         // when not empty: the main window's status line 1022 becomes it
-  bool end_dialog = false;         // end the dialog now with `result`
-  int result = 0;
-  bool post_run_finished = false;  // post MSG_RUN_FINISHED to the main window
-};
-
 struct ProgressDialogRequest {
   HINSTANCE instance = nullptr;
   HWND owner = nullptr;            // the main window or the window that chose the file
   HWND main_window = nullptr;      // may be null: nothing is then set or posted there
   bool encryption = true;          // the heading and hint: encryption or decryption
   bool command_line_run = false;   // 終了 then posts MSG_RUN_FINISHED to main_window
-  std::function<void(RunView&)> worker;                // runs on the worker thread
-  std::function<ProgressEndAction(RunSignal)> on_end;  // when an end message arrives
+  std::function<void(RunView&)> worker;           // runs on the worker thread
+  std::function<RunEndAction(RunSignal)> on_end;  // when an end message arrives
 };
 
 // Runs the dialog modally; returns once it has ended and the worker thread

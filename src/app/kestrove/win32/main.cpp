@@ -2,7 +2,6 @@
 // command line, keys and settings, the file arguments), then the main
 // window, which waits for the user or carries out the command-line run.
 #include <windows.h>
-#include <commctrl.h>
 #include <ole2.h>
 #include <shellapi.h>
 
@@ -81,9 +80,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, "OLEの初期化に失敗しました。", ui::kCaptionNotice, MB_ICONHAND | MB_TOPMOST);
     return 1;
   }
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-
   // Before the main window exists the dialogs and boxes have no owner.
   ui::win32::Win32MessageBox boxes;
   ui::win32::Win32PasswordDialog password(instance, nullptr);
@@ -120,13 +116,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     request.command_line_run = state->run.command_line_run;
     request.worker = worker;
     request.on_end = [&, operation](ui::RunSignal signal) {
-      const app::RunEndAction action = app::run_end_action(operation, signal, state->run, state->pc_options);
-      ui::win32::ProgressEndAction end;
-      end.main_status = action.main_status;
-      end.end_dialog = action.end_dialog;
-      end.result = action.result;
-      end.post_run_finished = action.post_run_finished;
-      return end;
+      return app::run_end_action(operation, signal, state->run, state->pc_options);
     };
     return ui::win32::run_progress_dialog(request);
   };
