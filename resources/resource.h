@@ -15,6 +15,9 @@
 #define IDD_KEY_CHOICE 109
 #define IDD_OPTIONS 110
 #define IDD_DESTINATION 115
+#define IDD_DETAIL_DOUBLE_CLICK 118
+#define IDD_DETAIL_REENCRYPT 119
+#define IDD_CAUTIONS 120
 #define IDD_MONITOR 117
 #define IDD_OVERWRITE 124
 #define IDD_OPERATION_CHOICE 126
@@ -78,6 +81,15 @@
 // ---- Destination folder (115) -------------------------------------------------------
 #define IDC_BROWSE 1024
 #define IDC_FOLDER_EDIT 1041
+
+// ---- Options (110) ------------------------------------------------------------------
+#define IDC_OPTION_SENDTO 1016
+#define IDC_OPTION_DOUBLE_CLICK 1017
+#define IDC_OPTION_REENCRYPT 1018
+#define IDC_OPTION_SAME_KEY 1042
+#define IDC_DETAIL_DOUBLE_CLICK 1024
+#define IDC_DETAIL_REENCRYPT 1040
+#define IDC_CAUTIONS 1053
 
 // ---- Private window messages (WM_APP + n) ---------------------------------------------
 #define MSG_START_RUN_OFFSET 1

@@ -12,7 +12,8 @@ namespace kestrove::platform {
 using RegistryStatus = std::int32_t;
 
 enum class RegistryRoot { current_user, classes_root };
-enum class RegistryAccess { read, write, read_write };
+// all: KEY_ALL_ACCESS, as keys are opened for deletion.
+enum class RegistryAccess { read, write, read_write, all };
 
 // An open key; closing is the destructor.
 class RegistryKey {

@@ -15,4 +15,8 @@ std::string system_directory();
 // False with last_error() when it cannot be made.
 bool expand_path(const std::string& argument, Path& full_path);
 
+// The full path of the running program (GetModuleFileNameA; on POSIX the
+// executable mapped to its drive). False with last_error() when unknown.
+bool program_path(Path& path);
+
 }  // namespace kestrove::platform

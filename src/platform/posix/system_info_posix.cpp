@@ -37,3 +37,24 @@ bool expand_path(const std::string& argument, Path& full_path) {
 }
 
 }  // namespace kestrove::platform
+
+#include <climits>
+#include <unistd.h>
+
+namespace kestrove::platform {
+
+bool program_path(Path& path) {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) {
+    set_last_error(error::file_not_found);
+    return false;
+  }
+  if (!from_native_path(std::string(buffer, static_cast<std::size_t>(n)), path)) {
+    set_last_error(error::invalid_name);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kestrove::platform

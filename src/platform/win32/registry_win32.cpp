@@ -17,6 +17,7 @@ REGSAM access_mask(RegistryAccess access) {
     case RegistryAccess::read: return KEY_READ;
     case RegistryAccess::write: return KEY_WRITE;
     case RegistryAccess::read_write: break;
+    case RegistryAccess::all: return KEY_ALL_ACCESS;
   }
   return KEY_READ | KEY_WRITE;
 }

@@ -68,3 +68,19 @@ bool expand_path(const std::string& argument, Path& full_path) {
 }
 
 }  // namespace kestrove::platform
+
+namespace kestrove::platform {
+
+bool program_path(Path& path) {
+  char buffer[521] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, 520);
+  if (n == 0) return false;
+  if (n >= 520) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  path.assign(buffer, n);
+  return true;
+}
+
+}  // namespace kestrove::platform

@@ -15,6 +15,8 @@
 #include "app/program.h"
 #include "app/startup.h"
 #include "keys/key_services.h"
+#include "shell/association.h"
+#include "shell/shell_services.h"
 #include "platform/file_system.h"
 #include "platform/system_info.h"
 #include "ui/win32/file_chooser.h"
@@ -22,6 +24,7 @@
 #include "ui/win32/key_choice_dialog.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/operation_menu.h"
+#include "ui/win32/options_dialog.h"
 #include "ui/win32/password_dialog.h"
 #include "ui/win32/progress_dialog.h"
 
@@ -89,8 +92,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   views.choose_operation = [instance] { return ui::win32::choose_operation(instance); };
 
   auto state = std::make_unique<app::ProgramState>();
+  shell::ShellServices shell_services = shell::system_shell_services(platform::system_file_system());
   app::ProgramServices services{keys::system_key_services(), platform::system_file_system(),
                                 platform::system_directory(), {}};
+  services.read_association_state = [&](shell::PcOptions& options) {
+    return shell::read_association_state(shell_services, boxes, options);
+  };
   if (const std::optional<int> early = app::start_up(arguments_of_command_line(), *state, services, views))
     return *early;
 
@@ -119,6 +126,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       return app::run_end_action(operation, signal, state->run, state->pc_options);
     };
     return ui::win32::run_progress_dialog(request);
+  };
+  views.open_options = [&] {
+    ui::win32::run_options_dialog(instance, main_window, shell_services, state->pc_options);
   };
   dialog.run();
   return 0;
