@@ -5,7 +5,11 @@
 // beside it and then moved into place, and the file is left read-only and
 // hidden as the program leaves it.
 //
-// Every operation takes the DeviceLock; ask for passwords before taking it.
+// Every operation takes the DeviceLock; ask for passwords before taking it,
+// and ask nothing while holding it.
+//
+// A backup of a key device is a byte-for-byte copy of its settings file. The
+// file is enciphered already, so the copy opens with the same password.
 #include <string>
 #include <vector>
 
@@ -23,6 +27,10 @@ enum class SetupStatus {
   group_exists,      // a group of that name is on the device already
   write_failed,      // `error` holds the Win32 error
   no_random,         // the system's random source failed
+  damaged,           // key data that is cut short or whose records are not well formed
+  file_exists,       // the backup file exists already (it is never replaced)
+  read_failed,       // the backup file cannot be read; `error` holds the Win32 error
+  device_changed,    // the device's settings file changed since it was looked at
 };
 
 struct SetupOutcome {
@@ -63,5 +71,58 @@ SetupOutcome change_password(const DeviceLock& lock, const KeyServices& services
 
 // The names of the groups the program loads from this device, in order.
 std::vector<std::string> group_names(const DeviceLock& lock, const KeyServices& services, const std::string& root);
+
+// Copies the settings file of `root` to `backup_path` once the password
+// opens it and its key records are whole (no_key_data, wrong_password,
+// damaged). The copy is written beside `backup_path` and moved there
+// complete; an existing `backup_path` is never replaced (file_exists).
+SetupOutcome back_up_key_device(const DeviceLock& lock, const KeyServices& services, const std::string& root,
+                                const std::string& password, const std::string& backup_path);
+
+// A backup as restore reads it: its bytes, and once opened with the
+// password, the key records they hold.
+struct SettingsBackup {
+  std::string path;
+  std::string bytes;
+  std::string record_key;
+  std::string personal_key;
+  std::vector<NewGroup> groups;  // every complete group, in order
+};
+
+// Reads a backup file: read_failed, no_key_data (not a settings file),
+// damaged (cut short, or KEYDATA / REGDATA not 24 triplet digits).
+SetupOutcome read_backup(const KeyServices& services, const std::string& path, SettingsBackup& backup);
+// Opens a backup read by read_backup: wrong_password, or damaged when a
+// group's records are not whole.
+SetupOutcome open_backup(const KeyServices& services, const std::string& password, SettingsBackup& backup);
+
+enum class DeviceHolds {
+  nothing,      // no settings file
+  same_bytes,   // the backup's very bytes
+  same_user,    // key data under the backup's record key: the same user's
+  other_user,   // key data that the backup's record key does not open
+  no_key_data,  // a settings file without readable key data
+};
+
+// What restoring a backup onto a device would do.
+struct RestorePlan {
+  DeviceHolds holds = DeviceHolds::nothing;
+  std::string current_bytes;  // the device's settings file as it was looked at
+  // For same_user: what the device loses against the backup.
+  bool password_differs = false;            // another personal key (a password changed since)
+  std::vector<std::string> groups_lost;     // on the device only
+  std::vector<std::string> groups_gained;   // in the backup only
+  std::vector<std::string> groups_rekeyed;  // the same name under another key
+};
+
+// Looks at the device's settings file against an opened backup.
+SetupOutcome plan_restore(const DeviceLock& lock, const KeyServices& services, const std::string& root,
+                          const SettingsBackup& backup, RestorePlan& plan);
+// Writes the backup's bytes as the device's settings file, read-only and
+// hidden, when the device still holds what `plan` saw (device_changed
+// otherwise); the written file is opened again before it takes the place of
+// the current one. With nothing to change (same_bytes) nothing is written.
+SetupOutcome restore_key_device(const DeviceLock& lock, const KeyServices& services, const std::string& root,
+                                const SettingsBackup& backup, const RestorePlan& plan);
 
 }  // namespace kestrove::keys

@@ -1,7 +1,8 @@
 // keyloft: prepares the user's key device. It writes the key records of the
 // settings file "qevlink.ini" (the personal key and record key for the
 // password, and group keys shared with colleagues), which the program reads
-// and checks against the record key kept on each PC.
+// and checks against the record key kept on each PC. It also copies the
+// settings file to a backup and puts a backup on a new device.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ constexpr const char* kUsage =
     "                                             グループキーを追加します。\n"
     "  keyloft list DEVICE                        グループの一覧を表示します。\n"
     "  keyloft passwd DEVICE                      パスワードを変更します。\n"
+    "  keyloft backup DEVICE FILE                 キー情報を FILE にバックアップします。\n"
+    "  keyloft restore FILE DEVICE                バックアップ FILE からキー情報を復元します。\n"
     "DEVICE はキーデバイスのドライブ (E:\\ など) またはフォルダです。\n"
     "パスワードは半角英数字6文字です。KEY は半角の英数字・記号8文字です。\n";
 
@@ -51,6 +54,7 @@ int usage() {
 struct Arguments {
   std::string command;
   std::string device;  // the device root in Windows form, ending in "\"
+  std::string file;    // backup and restore: the backup file in Windows form
   std::string name;
   std::string key;
   bool has_name = false;
@@ -58,14 +62,43 @@ struct Arguments {
   bool force = false;
 };
 
+// The device root from its argument; false after the message.
+bool device_path(const std::string& argument, Arguments& args, int& status) {
+  if (!platform::from_native_path(argument, args.device)) {
+    status = kFailure;
+    fail("ドライブ名またはフォルダ名に使えない文字が含まれています: " + argument);
+    return false;
+  }
+  if (!text::ends_with_char(args.device, '\\')) args.device += '\\';
+  return true;
+}
+
+// "backup DEVICE FILE" and "restore FILE DEVICE", without options.
+bool parse_backup(int argc, char** argv, Arguments& args, int& status) {
+  if (argc != 4 || std::string(argv[2]).rfind("--", 0) == 0 || std::string(argv[3]).rfind("--", 0) == 0) {
+    return usage(), false;
+  }
+  const bool backup = args.command == "backup";
+  const std::string file_argument = argv[backup ? 3 : 2];
+  if (!device_path(argv[backup ? 2 : 3], args, status)) return false;
+  if (!platform::from_native_path(file_argument, args.file)) {
+    status = kFailure;
+    fail("ファイル名に使えない文字が含まれています: " + file_argument);
+    return false;
+  }
+  return true;
+}
+
 // Parses the command line; on a mistake shows what is wrong and returns false.
 bool parse(int argc, char** argv, Arguments& args, int& status) {
   status = kUsageError;
   if (argc < 3) return usage(), false;
   args.command = argv[1];
-  if (args.command != "create" && args.command != "add-group" && args.command != "list" && args.command != "passwd") {
+  if (args.command != "create" && args.command != "add-group" && args.command != "list" && args.command != "passwd" &&
+      args.command != "backup" && args.command != "restore") {
     return usage(), false;
   }
+  if (args.command == "backup" || args.command == "restore") return parse_backup(argc, argv, args, status);
   std::string device_argument;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
@@ -87,13 +120,7 @@ bool parse(int argc, char** argv, Arguments& args, int& status) {
     }
   }
   if (device_argument.empty() || (args.command == "add-group" && !args.has_name)) return usage(), false;
-  if (!platform::from_native_path(device_argument, args.device)) {
-    status = kFailure;
-    fail("ドライブ名またはフォルダ名に使えない文字が含まれています: " + device_argument);
-    return false;
-  }
-  if (!text::ends_with_char(args.device, '\\')) args.device += '\\';
-  return true;
+  return device_path(device_argument, args, status);
 }
 
 // The device must be a folder that exists.
@@ -136,6 +163,19 @@ bool ask_password(const char* prompt, bool is_new, std::string& password) {
   return true;
 }
 
+// A yes-or-no question: only "y" or "はい" is a yes; anything else and the
+// end of input are a no.
+bool ask_yes(const std::string& question) {
+  platform::write_console(stderr, question + " (y/n)：");
+  std::string answer;
+  const bool answered = platform::read_console_line(answer);
+  // A line typed at a terminal shows its own line end.
+  if (!answered || !keyloft::input_is_terminal()) platform::write_console(stderr, "\n");
+  if (!answered) return false;
+  while (!answer.empty() && (answer.back() == ' ' || answer.back() == '\r')) answer.pop_back();
+  return answer == "y" || answer == "Y" || answer == "はい";
+}
+
 int report(const keys::SetupOutcome& outcome) {
   switch (outcome.status) {
     case SetupStatus::done:
@@ -151,6 +191,14 @@ int report(const keys::SetupOutcome& outcome) {
       return fail("同じ名前のグループが既に登録されています。");
     case SetupStatus::no_random:
       return fail("乱数の生成に失敗しました。");
+    case SetupStatus::damaged:
+      return fail("キー情報が壊れています。");
+    case SetupStatus::file_exists:
+      return fail("同じ名前のファイルが既にあります。");
+    case SetupStatus::read_failed:
+      return fail(conversion::compose_error_text("ファイルの読込みに失敗しました。", static_cast<std::int32_t>(outcome.error)));
+    case SetupStatus::device_changed:
+      return fail("確認の後にキーデバイスのキー情報が変わりました。もう一度やり直してください。");
     case SetupStatus::write_failed:
       break;
   }
@@ -225,6 +273,95 @@ int run_passwd(const Arguments& args, const keys::KeyServices& services) {
   return kSuccess;
 }
 
+int run_backup(const Arguments& args, const keys::KeyServices& services) {
+  const std::string exists = "「" + args.file + "」は既にあります。上書きはしません。"
+                             "別のファイル名を指定するか、先にそのファイルを削除してください。";
+  if (services.files.get_attributes(args.file) != platform::attribute::invalid) return fail(exists);
+  std::string password;
+  if (!ask_password("パスワード：", false, password)) return kFailure;
+  const keys::SetupOutcome outcome = keys::with_device_lock([&](const keys::DeviceLock& lock) {
+    return keys::back_up_key_device(lock, services, args.device, password, args.file);
+  });
+  if (outcome.status == SetupStatus::file_exists) return fail(exists);
+  if (outcome.status == SetupStatus::damaged) {
+    return fail("キーデバイスのキー情報が壊れているため、バックアップできません。(" + keys::settings_path(args.device) + ")");
+  }
+  if (outcome.status != SetupStatus::done) return report(outcome);
+  say("キー情報をバックアップしました。(" + args.file + ")");
+  say("このファイルは、今のパスワードで「keyloft restore」で復元できます。");
+  return kSuccess;
+}
+
+// What the user is asked before the device's settings file is replaced.
+std::string overwrite_question(const keys::RestorePlan& plan, const std::string& settings) {
+  using keys::DeviceHolds;
+  if (plan.holds == DeviceHolds::other_user) {
+    return "キーデバイスには別の利用者のキー情報があります。上書きすると、そのキー情報は失われ、"
+           "そのキーで暗号化したファイルはすべて復号化できなくなります。\n上書きしますか？";
+  }
+  if (plan.holds == DeviceHolds::no_key_data) {
+    return "キーデバイスの設定ファイル(" + settings + ")はキー情報として読み取れません。"
+           "上書きすると、今の内容は失われます。\n上書きしますか？";
+  }
+  std::string text = "キーデバイスには、バックアップと同じ利用者の別のキー情報があります。復元すると次のように変わります。\n";
+  if (plan.password_differs) {
+    text += "・パスワードがバックアップした時のものに戻ります。今のパスワードの個人キーで暗号化したファイルは、"
+            "パスワードを今のものに戻すまで復号化できません。\n";
+  }
+  for (const std::string& name : plan.groups_lost) {
+    text += "・グループ「" + name + "」がなくなります。このグループキーで暗号化したファイルは復号化できなくなります。\n";
+  }
+  for (const std::string& name : plan.groups_rekeyed) {
+    text += "・グループ「" + name + "」のキーがバックアップした時のものに戻ります。"
+            "今のキーで暗号化したファイルは復号化できなくなります。\n";
+  }
+  for (const std::string& name : plan.groups_gained) text += "・グループ「" + name + "」が加わります。\n";
+  if (!plan.password_differs && plan.groups_lost.empty() && plan.groups_rekeyed.empty() && plan.groups_gained.empty()) {
+    text += "・オプションなどの設定がバックアップした時のものに戻ります。\n";
+  }
+  return text + "上書きしますか？";
+}
+
+int run_restore(const Arguments& args, const keys::KeyServices& services) {
+  const std::string damaged = "バックアップファイルが壊れています。(" + args.file + ")";
+  keys::SettingsBackup backup;
+  const keys::SetupOutcome read = keys::read_backup(services, args.file, backup);
+  switch (read.status) {
+    case SetupStatus::done:
+      break;
+    case SetupStatus::read_failed:
+      return fail(conversion::compose_error_text("バックアップファイルが読めません。(" + args.file + ")",
+                                                 static_cast<std::int32_t>(read.error)));
+    case SetupStatus::no_key_data:
+      return fail("指定したファイルはキー情報のバックアップではありません。(" + args.file + ")");
+    default:
+      return fail(damaged);
+  }
+  std::string password;
+  if (!ask_password("バックアップのパスワード：", false, password)) return kFailure;
+  const keys::SetupOutcome opened = keys::open_backup(services, password, backup);
+  if (opened.status == SetupStatus::damaged) return fail(damaged);
+  if (opened.status != SetupStatus::done) return report(opened);
+
+  keys::RestorePlan plan;
+  keys::with_device_lock(
+      [&](const keys::DeviceLock& lock) { return keys::plan_restore(lock, services, args.device, backup, plan); });
+  const std::string settings = keys::settings_path(args.device);
+  if (plan.holds == keys::DeviceHolds::same_bytes) {
+    say("キーデバイスには既にこのバックアップと同じキー情報があります。書き込みは行いませんでした。");
+    return kSuccess;
+  }
+  if (plan.holds != keys::DeviceHolds::nothing && !ask_yes(overwrite_question(plan, settings))) {
+    return fail("復元を取りやめました。キーデバイスは変更していません。");
+  }
+  const keys::SetupOutcome outcome = keys::with_device_lock([&](const keys::DeviceLock& lock) {
+    return keys::restore_key_device(lock, services, args.device, backup, plan);
+  });
+  if (outcome.status != SetupStatus::done) return report(outcome);
+  say("キー情報を復元しました。(" + settings + ")");
+  return kSuccess;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,5 +373,7 @@ int main(int argc, char** argv) {
   if (args.command == "create") return run_create(args, services);
   if (args.command == "add-group") return run_add_group(args, services);
   if (args.command == "list") return run_list(args, services);
+  if (args.command == "backup") return run_backup(args, services);
+  if (args.command == "restore") return run_restore(args, services);
   return run_passwd(args, services);
 }
