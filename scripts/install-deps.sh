@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12, if it is missing:
 # compilers (native and MinGW-w64), libgcrypt for both, GoogleTest sources,
-# Wine with a Japanese locale, and the tools of the benchmark script.
+# Wine with a Japanese locale, NSIS for the setup program, and the tools of
+# the benchmark script.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev
   wine64 locales xvfb openssl time xxd
   fonts-ipafont-gothic imagemagick xdotool x11-utils xauth
+  nsis
 )
 
 missing=()
