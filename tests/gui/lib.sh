@@ -268,3 +268,58 @@ ini_value() {
 
 # repeated FILE N: the file's content N times (large test files made fast).
 repeated() { local i; for i in $(seq "$2"); do cat "$1"; done; }
+
+# ---- the PC's shell integration: registry values and shortcut files
+
+# unix_folder VARIABLE REST: a folder of the prefix from a Windows
+# environment variable (%APPDATA%, %ProgramData%) and the rest of its path.
+unix_folder() {
+  local base
+  base=$("$wine" cmd /c echo "%$1%" </dev/null | tr -d '\r')
+  printf '%s/%s\n' "$("$wine" winepath -u "$base" 2>/dev/null)" "$2"
+}
+# reg_value KEY [NAME]: the value (the default value without NAME) if it is
+# a REG_SZ; fails when the key is missing.
+reg_value() {
+  local out which=(/ve)
+  [ $# -ge 2 ] && which=(/v "$2")
+  out=$("$wine" reg query "$1" "${which[@]}" 2>/dev/null) || return 1
+  iconv -f cp932 -t utf-8 <<<"$out" | tr -d '\r' | sed -n 's/^    [^ ]*    REG_SZ    //p'
+}
+has_default() { [ "$(reg_value "$1")" = "$2" ]; }
+key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+
+# lnk_fields FILE: what a shell link holds, one NAME=VALUE line each: target
+# (the local path of its link information), workdir, arguments, icon, show
+# (the window's show command).
+lnk_fields() {
+  local -a b
+  read -r -a b < <(od -An -v -tu1 "$1" | tr -s ' \n' '  ')
+  u16() { echo $((b[$1] | b[$1 + 1] << 8)); }
+  u32() { echo $((b[$1] | b[$1 + 1] << 8 | b[$1 + 2] << 16 | b[$1 + 3] << 24)); }
+  local flags pos i text hex
+  flags=$(u32 20)
+  echo "show=$(u32 60)"
+  pos=76
+  ((flags & 0x1)) && pos=$((pos + 2 + $(u16 $pos)))
+  if ((flags & 0x2)); then
+    text=
+    for ((i = pos + $(u32 $((pos + 16))); b[i] != 0; i++)); do printf -v hex '\\x%02x' "${b[i]}" && text+=$hex; done
+    echo "target=$(printf '%b' "$text" | iconv -f cp932 -t utf-8)"
+    pos=$((pos + $(u32 $pos)))
+  fi
+  local bit name count width
+  ((width = flags & 0x80 ? 2 : 1))
+  for bit in 0x4:name 0x8:relative 0x10:workdir 0x20:arguments 0x40:icon; do
+    name=${bit#*:}
+    ((flags & ${bit%%:*})) || continue
+    count=$(u16 $pos)
+    text=
+    for ((i = pos + 2; i < pos + 2 + count * width; i++)); do printf -v hex '\\x%02x' "${b[i]}" && text+=$hex; done
+    pos=$((pos + 2 + count * width))
+    [ "$width" = 2 ] && text=$(printf '%b' "$text" | iconv -f utf-16le -t utf-8 | tr -d '\0') ||
+      text=$(printf '%b' "$text" | tr -d '\0')
+    echo "$name=$text"
+  done
+}
+lnk_field() { lnk_fields "$1" | sed -n "s/^$2=//p"; }

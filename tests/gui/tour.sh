@@ -13,6 +13,7 @@ mkdir -p "$shots"
 confirm="確認　- ケストローブ"
 creation="キー作成　- ケストローブ"
 unlock="ロックの解除　- ケストローブ"
+options="オプション設定　- ケストローブ"
 key_choice="暗号化キーの選択　- ケストローブ"
 progress="ファイル変換　- ケストローブ"
 overwrite="上書き確認　-ケストローブ"
@@ -102,6 +103,22 @@ driver set "$unlock" 1007 "$password"
 shot unlock-108 "$unlock"
 driver click "$unlock" 1
 check "unlocked" test "$(driver answer "$confirm" 1)" = "ケストローブのロックを解除しました。"
+
+# ---- the options of this PC
+step "オプション設定 (110): SendTo、ダブルクリックで開く、保存時に暗号化、同じキー; 詳細と注意事項"
+driver click "$main_caption" 1048
+check "dialog 110 is shown" driver wait "$options"
+for id in 1016 1017 1018; do driver click "$options" "$id"; done
+shot options-110 "$options"
+for page in 1024:detail-118 1040:detail-119 1053:cautions-120; do
+  driver click "$options" "${page%%:*}"
+  sleep 0.5
+  shot "${page#*:}" "$options"
+  driver click "$options" 2
+  sleep 0.3
+done
+driver click "$options" 2   # closed without OK: the PC stays as it was
+check "dialog 110 is closed" driver gone "$options"
 driver click "$main_caption" 1040
 check "the program ends" ended_with 0
 
