@@ -2,7 +2,8 @@
 # The options dialog as a user works with it: the SendTo shortcut and the
 # ".cp3" association with its markers follow the boxes in the real registry
 # and SendTo folder; the boxes' dependencies and the refusal of a broken one
-# at OK; the question before any change; the detail dialogs; the state read
+# at OK; the question before any change; a write the registry refuses; the
+# detail dialogs; the state read
 # back at each opening, an association of another program reading as off;
 # and the double-click start refused until the association is on.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -90,6 +91,18 @@ check "OK" driver click "$options" 1
 expect_box "$notice" $'※ 「ダブルクリックで暗号化したファイルを開く。」オプションを無効にした場合\n「ダブルクリックで開いた暗号化ファイルを保存時に自動的に暗号化する。」オプションは選択できません。' 1
 check "the boxes show the PC's state" boxes_are 1111
 check "the association is untouched" has_default "$(marker 2)" 1
+
+# A PC that refuses the write (the marker's permissions deny it, as for a
+# user without Administrator rights): the option's own message, and the
+# boxes show what the registry still holds.
+check "writing marker 3 denied" driver registry-write 'cp3_file\original_option3' deny
+check "1042 unticked" click 1042
+check "OK confirmed" confirmed_ok
+expect_box "$notice" "「元ファイルと同じキーで暗号化する。」オプションを変更するためには、このパソコンのAdministrator権限が必要になります。" 1
+check "the boxes show the flags again" boxes_are 1111
+check "marker 3 is still there" has_default "$(marker 3)" 1
+check "reopened: still 1111" reopened_shows 1111
+check "writing marker 3 allowed again" driver registry-write 'cp3_file\original_option3' allow
 
 # Option 3 alone off.
 check "1042 unticked" click 1042

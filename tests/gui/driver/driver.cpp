@@ -24,6 +24,10 @@
 //   close CAPTION              asks the window to close (WM_CLOSE)
 //   windows                    lists the shown top-level windows and controls
 //   idle SECONDS               does nothing for that long (keeps Wine warm)
+//   registry-write KEY deny|allow
+//                              denies (or gives back) the right to write the
+//                              HKEY_CLASSES_ROOT key KEY to everyone, as a PC
+//                              does to a user without Administrator rights
 //
 // MS is how long to wait for the window (default 10000, or
 // KESTROVE_DRIVER_TIMEOUT_MS). Exit status 0 on success, 1 with a one-line
@@ -31,6 +35,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -581,6 +586,25 @@ int cmd_windows() {
   return 0;
 }
 
+int cmd_registry_write(const std::string& subkey, const std::string& mode) {
+  // Setting values, creating sub-keys and deleting are denied to everyone;
+  // reading and changing the permissions stay.
+  const char* descriptor = mode == "deny" ? "D:(D;;0x10006;;;WD)(A;;KA;;;WD)" : "D:(A;;KA;;;WD)";
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(descriptor, SDDL_REVISION_1, &sd, nullptr)) {
+    return fail("bad security descriptor: " + std::to_string(GetLastError()));
+  }
+  HKEY key = nullptr;
+  LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, WRITE_DAC, &key);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+    RegCloseKey(key);
+  }
+  LocalFree(sd);
+  if (status != ERROR_SUCCESS) return fail("cannot set the permissions of " + subkey + ": " + std::to_string(status));
+  return 0;
+}
+
 int usage() { return fail("usage: kestrove_gui_driver COMMAND ARGS... (see the head of driver.cpp)"); }
 
 }  // namespace
@@ -603,6 +627,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "menu-cancel" && argc <= 3) return cmd_menu_cancel(caption);
+  if (command == "registry-write" && argc == 4 && (std::strcmp(argv[3], "deny") == 0 || std::strcmp(argv[3], "allow") == 0)) {
+    return cmd_registry_write(caption, argv[3]);
+  }
   if (argc < 3) return usage();
   if ((command == "wait" || command == "gone" || command == "box") && argc <= 4) {
     if (!parse_timeout(argc, argv, 3, timeout)) return usage();
