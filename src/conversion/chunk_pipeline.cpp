@@ -1,11 +1,12 @@
 #include "conversion/chunk_pipeline.h"
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -16,10 +17,13 @@ namespace {
 
 // More workers than this gain nothing against one thread doing all the I/O.
 constexpr unsigned kMaxWorkers = 8;
-// The ring never holds more than this many bytes unless two pieces need more.
+// The ring never holds more than this many bytes unless two pieces, or two
+// rows of pieces that a worker takes together, need more.
 constexpr std::size_t kRingBytes = std::size_t{8} << 20;
 // Piece buffers start on their own cache lines.
 constexpr std::size_t kSlotAlignment = 64;
+// The most pieces a worker transforms in one call.
+constexpr std::size_t kMaxTogether = crypto::InterleavedBodyEncryptor::kRowWidth;
 
 }  // namespace
 
@@ -30,6 +34,13 @@ PipelineShape pipeline_shape(const PieceCipherSetup& setup, std::uint64_t pieces
   // while the caller reads and writes the other is all that pays; more
   // workers and slots only add hand-offs and cache footprint.
   if (setup.body_cipher && !setup.encipher) return {1, 2};
+  // AES-CBC enciphering interleaves the chains of a row of pieces, which
+  // brings it to the speed of reading and writing. One worker enciphers a row
+  // while the caller writes the row before it and reads the next.
+  if (setup.body_cipher) {
+    const std::uint64_t slots = std::min<std::uint64_t>(2 * pieces_together(setup), pieces);
+    return {1, static_cast<unsigned>(slots)};
+  }
   unsigned cores = std::thread::hardware_concurrency();
   if (cores == 0) cores = 1;
   const unsigned workers = static_cast<unsigned>(std::min<std::uint64_t>({cores, kMaxWorkers, pieces}));
@@ -58,6 +69,7 @@ struct ChunkPipeline::Shared {
   std::condition_variable piece_done;  // the caller waits for the oldest piece
   std::uint64_t submitted = 0;         // pieces handed to the workers
   std::uint64_t claimed = 0;           // pieces a worker has taken
+  bool input_ended = false;            // no more pieces will be submitted
   bool stopping = false;
 
   std::uint8_t* data(std::uint64_t index) { return memory.get() + (index % slots) * stride; }
@@ -68,21 +80,46 @@ namespace {
 
 using Shared = ChunkPipeline::Shared;
 
-void transform_pieces(Shared& shared, const PieceCipherSetup& setup) {
-  PieceCipher cipher(setup);
-  std::unique_lock lock(shared.mutex);
-  for (;;) {
-    shared.work_ready.wait(lock, [&] { return shared.stopping || shared.claimed < shared.submitted; });
-    if (shared.stopping) return;
-    const std::uint64_t index = shared.claimed++;
-    Shared::Slot& slot = shared.state(index);
-    const std::uint32_t length = slot.length;
-    lock.unlock();
-    const bool transformed = cipher.apply(shared.data(index), length);
-    lock.lock();
+// How many pieces one take transforms: what the cipher handles together (one,
+// or a row of interleaved chains), never more than the ring holds, or a row
+// would wait for itself.
+std::uint64_t pieces_per_take(const Shared& shared, const PieceCipherSetup& setup) {
+  return std::min<std::size_t>({pieces_together(setup), kMaxTogether, shared.slots});
+}
+
+// Takes up to `together` submitted pieces that nobody has taken and
+// transforms them, with `lock` (on the shared mutex) released meanwhile.
+void take_and_transform(Shared& shared, PieceCipher& cipher, std::uint64_t together,
+                        std::unique_lock<std::mutex>& lock) {
+  std::array<Piece, kMaxTogether> pieces;
+  const std::uint64_t first = shared.claimed;
+  const std::size_t count = static_cast<std::size_t>(std::min(shared.submitted - first, together));
+  shared.claimed += count;
+  for (std::size_t i = 0; i < count; ++i) pieces[i] = {shared.data(first + i), shared.state(first + i).length};
+  lock.unlock();
+  const bool transformed = cipher.apply_together(std::span(pieces.data(), count));
+  lock.lock();
+  for (std::size_t i = 0; i < count; ++i) {
+    Shared::Slot& slot = shared.state(first + i);
     slot.transformed = transformed;
     slot.finished = true;
-    shared.piece_done.notify_one();
+  }
+  shared.piece_done.notify_one();
+}
+
+// A worker waits for a full row unless no more pieces come: a short row
+// costs nearly the time of a full one.
+void transform_pieces(Shared& shared, const PieceCipherSetup& setup) {
+  PieceCipher cipher(setup);
+  const std::uint64_t together = pieces_per_take(shared, setup);
+  std::unique_lock lock(shared.mutex);
+  for (;;) {
+    shared.work_ready.wait(lock, [&] {
+      const std::uint64_t waiting = shared.submitted - shared.claimed;
+      return shared.stopping || waiting >= together || (waiting > 0 && shared.input_ended);
+    });
+    if (shared.stopping) return;
+    take_and_transform(shared, cipher, together, lock);
   }
 }
 
@@ -167,13 +204,19 @@ bool ChunkPipeline::run_pieces(PieceSteps& steps, StepFailure& failure) {
   Shared& s = *shared_;
   // libgcrypt is brought up here, before any worker opens a cipher.
   crypto::ensure_gcrypt_ready();
+  s.submitted = s.claimed = 0;
+  s.input_ended = false;
   // With one slot there is nothing to overlap.
   Crew crew(s, setup_, s.slots > 1 ? shape_.workers : 0);
-  std::optional<PieceCipher> own_cipher;
-  if (crew.empty()) own_cipher.emplace(setup_);
+  // The caller's own cipher: all of the work without workers; with them, the
+  // oldest piece when no worker has taken it yet (a worker kept off its core
+  // by other programs then delays nothing but itself).
+  PieceCipher caller_cipher(setup_);
+  const bool alone = crew.empty();
+  const std::uint64_t together = pieces_per_take(s, setup_);
 
   auto finished = [&](std::uint64_t index) {
-    if (own_cipher) return true;
+    if (alone) return true;
     std::lock_guard lock(s.mutex);
     return s.state(index).finished;
   };
@@ -195,9 +238,9 @@ bool ChunkPipeline::run_pieces(PieceSteps& steps, StepFailure& failure) {
       const PieceSteps::Read outcome = steps.read_piece(read, s.data(read), length, read_failure);
       if (outcome == PieceSteps::Read::piece || outcome == PieceSteps::Read::last_piece) {
         Shared::Slot& slot = s.state(read);
-        if (own_cipher) {
+        if (alone) {
           slot.length = length;
-          slot.transformed = own_cipher->apply(s.data(read), length);
+          slot.transformed = caller_cipher.apply(s.data(read), length);
           slot.finished = true;
         } else {
           {
@@ -214,11 +257,22 @@ bool ChunkPipeline::run_pieces(PieceSteps& steps, StepFailure& failure) {
       if (outcome != PieceSteps::Read::piece) {
         reading = false;
         read_failed = outcome == PieceSteps::Read::failed;
+        if (!alone) {
+          {
+            std::lock_guard lock(s.mutex);
+            s.input_ended = true;
+          }
+          s.work_ready.notify_all();
+        }
       }
       continue;
     }
     if (written == read) break;
     std::unique_lock lock(s.mutex);
+    if (s.claimed <= written) {
+      take_and_transform(s, caller_cipher, together, lock);
+      continue;
+    }
     s.piece_done.wait(lock, [&] { return s.state(written).finished; });
   }
   // A failure while reading ahead counts after every piece before it.

@@ -1,8 +1,10 @@
 #pragma once
 // Converts the pieces of a file body on all cores. The calling thread does
 // every read and write, in file order; worker threads, each with a cipher
-// context of its own, transform the pieces in between. A small ring of piece
-// buffers bounds the memory whatever the size of the file.
+// context of its own, transform the pieces in between (and the calling thread
+// transforms the oldest piece itself when no worker has taken it by the time
+// it is due). A small ring of piece buffers bounds the memory whatever the
+// size of the file.
 //
 // The outcome is that of the plain loop "read piece k, transform it, write
 // it, go on with k + 1": a failure reported while reading ahead counts only
@@ -47,9 +49,10 @@ struct PipelineShape {
 
 // The shape for a body of `pieces` pieces of up to `capacity` bytes under the
 // cipher of `setup`: one worker per core, a few slots per worker, a bounded
-// ring; no workers for a single piece, and a single worker with two slots for
-// AES deciphering, which the library runs at many times the speed of reading
-// and writing.
+// ring; no workers for a single piece, and a single worker for AES, which
+// the library deciphers (and, with the chains of a row of pieces interleaved,
+// enciphers) at several times the speed of reading and writing: two slots
+// for deciphering, two rows of pieces for enciphering.
 PipelineShape pipeline_shape(const PieceCipherSetup& setup, std::uint64_t pieces, std::size_t capacity);
 
 class ChunkPipeline {
