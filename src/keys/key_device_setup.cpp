@@ -60,64 +60,29 @@ platform::File create_side_file(platform::FileSystem& files, const std::string& 
   return nullptr;
 }
 
-// The settings file being rewritten: a new file beside the current one,
-// which takes its place at commit() and is removed if never committed.
+// The settings file being rewritten as one unit (SettingsCopy): a copy
+// beside the current file, written with the profile functions, which takes
+// its place at commit() and is removed if never committed.
 class SettingsRewrite {
  public:
-  SettingsRewrite(const KeyServices& services, std::string root)
-      : services_(services), root_(std::move(root)), target_(settings_path(root_)) {}
-  ~SettingsRewrite() {
-    if (!path_.empty() && !committed_) services_.files.delete_file(path_);
-  }
-  SettingsRewrite(const SettingsRewrite&) = delete;
-  SettingsRewrite& operator=(const SettingsRewrite&) = delete;
+  SettingsRewrite(const DeviceLock& lock, const KeyServices& services, const std::string& root)
+      : services_(services), target_(settings_path(root)), copy_(lock, services, root) {}
 
   // Creates the new file, empty or with the current file's content.
-  bool begin(bool copy_current) {
-    std::string content;
-    if (copy_current && !read_file_bytes(services_.files, target_, content)) return false;
-    return begin_with(content);
-  }
+  bool begin(bool copy_current) { return copy_current ? copy_.begin_from_current(false) : copy_.begin_with(""); }
 
   // Creates the new file with this content.
-  bool begin_with(const std::string& content) {
-    const platform::File file = create_side_file(services_.files, root_ + "~qevlink", path_);
-    if (!file) return false;
-    return content.empty() || file->write(content.data(), static_cast<std::uint32_t>(content.size()));
-  }
+  bool begin_with(const std::string& content) { return copy_.begin_with(content); }
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return copy_.path(); }
 
   bool write(const char* section, const char* key, const std::string& value) {
-    return services_.profile.write_string(section, key, value.c_str(), path_);
+    return services_.profile.write_string(section, key, value.c_str(), copy_.path());
   }
 
-  // Puts the new file in place of the current one. The current file is moved
-  // aside first and put back if the new one cannot take its place.
-  bool commit() {
-    services_.profile.write_string(nullptr, nullptr, nullptr, path_);
-    auto& files = services_.files;
-    std::string aside;
-    if (files.get_attributes(target_) != platform::attribute::invalid) {
-      files.set_attributes(target_, platform::attribute::normal);
-      for (std::uint32_t attempt = 0; attempt < 1000 && aside.empty(); ++attempt) {
-        const std::string name = side_name(root_ + "~qevlink", ".old", attempt);
-        if (files.move_file(target_, name)) aside = name;
-        else if (platform::last_error() != platform::error::already_exists) break;
-      }
-      if (aside.empty()) return restore_protection(false);
-    }
-    if (!files.move_file(path_, target_)) {
-      const platform::ErrorCode error = platform::last_error();
-      if (!aside.empty()) files.move_file(aside, target_);
-      restore_protection(false);
-      platform::set_last_error(error);
-      return false;
-    }
-    committed_ = true;
-    if (!aside.empty()) files.delete_file(aside);
-    return restore_protection(true);
-  }
+  // Puts the new file in place of the current one in one replace; the
+  // current file stays as it was when that fails.
+  bool commit() { return restore_protection(copy_.commit()); }
 
  private:
   // Read-only and hidden, as the program leaves the file; `ok` passes on
@@ -134,10 +99,8 @@ class SettingsRewrite {
   }
 
   const KeyServices& services_;
-  std::string root_;
   std::string target_;
-  std::string path_;
-  bool committed_ = false;
+  SettingsCopy copy_;
 };
 
 bool write_key_records(SettingsRewrite& rewrite, const std::string& password, const std::string& record_key) {
@@ -301,12 +264,13 @@ bool is_valid_group_name(const std::string& name) {
   return first != ' ' && last != ' ' && first != '"' && last != '"' && first != '\'' && last != '\'';
 }
 
-SetupOutcome create_key_device(const DeviceLock&, const KeyServices& services, const std::string& root,
+SetupOutcome create_key_device(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                                const std::string& password, const std::string& record_key, bool replace) {
+  recover_settings_file(lock, services, root);
   if (!replace && services.files.get_attributes(settings_path(root)) != platform::attribute::invalid) {
     return {SetupStatus::already_prepared, 0};
   }
-  SettingsRewrite rewrite(services, root);
+  SettingsRewrite rewrite(lock, services, root);
   if (!rewrite.begin(false)) return failed_write();
   const Settings defaults;
   const bool written = write_key_records(rewrite, password, record_key) &&
@@ -354,7 +318,7 @@ SetupOutcome add_group(const DeviceLock& lock, const KeyServices& services, cons
       !encipher_record(record_key, record_of(group.key), key)) {
     return {SetupStatus::write_failed, platform::error::invalid_parameter};
   }
-  SettingsRewrite rewrite(services, root);
+  SettingsRewrite rewrite(lock, services, root);
   if (!rewrite.begin(true)) return failed_write();
   const std::string index = std::to_string(names.size() + 1);
   const bool written = rewrite.write("GROUP", ("GROUPID" + index).c_str(), group.name) &&
@@ -370,7 +334,7 @@ SetupOutcome change_password(const DeviceLock& lock, const KeyServices& services
   std::string record_key;
   const SetupOutcome opened = open_key_device(lock, services, root, old_password, record_key);
   if (opened.status != SetupStatus::done) return opened;
-  SettingsRewrite rewrite(services, root);
+  SettingsRewrite rewrite(lock, services, root);
   if (!rewrite.begin(true)) return failed_write();
   if (!write_key_records(rewrite, new_password, record_key) || !rewrite.commit()) return failed_write();
   return {};
@@ -384,8 +348,9 @@ std::vector<std::string> group_names(const DeviceLock& lock, const KeyServices& 
   return names;
 }
 
-SetupOutcome back_up_key_device(const DeviceLock&, const KeyServices& services, const std::string& root,
+SetupOutcome back_up_key_device(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                                 const std::string& password, const std::string& backup_path) {
+  recover_settings_file(lock, services, root);
   auto& files = services.files;
   if (files.get_attributes(backup_path) != platform::attribute::invalid) return {SetupStatus::file_exists, 0};
   const std::string path = settings_path(root);
@@ -442,8 +407,9 @@ SetupOutcome open_backup(const KeyServices& services, const std::string& passwor
   return {};
 }
 
-SetupOutcome plan_restore(const DeviceLock&, const KeyServices& services, const std::string& root,
+SetupOutcome plan_restore(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                           const SettingsBackup& backup, RestorePlan& plan) {
+  recover_settings_file(lock, services, root);
   plan = RestorePlan{};
   const std::string path = settings_path(root);
   const DeviceFile current = look_at(services, path);
@@ -483,8 +449,9 @@ SetupOutcome plan_restore(const DeviceLock&, const KeyServices& services, const 
   return {};
 }
 
-SetupOutcome restore_key_device(const DeviceLock&, const KeyServices& services, const std::string& root,
+SetupOutcome restore_key_device(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                                 const SettingsBackup& backup, const RestorePlan& plan) {
+  recover_settings_file(lock, services, root);
   if (plan.holds == DeviceHolds::same_bytes) return {};
   const DeviceFile current = look_at(services, settings_path(root));
   const bool as_planned = plan.holds == DeviceHolds::nothing
@@ -493,7 +460,7 @@ SetupOutcome restore_key_device(const DeviceLock&, const KeyServices& services, 
                                     (current.readable || plan.holds == DeviceHolds::no_key_data);
   if (!as_planned) return {SetupStatus::device_changed, 0};
 
-  SettingsRewrite rewrite(services, root);
+  SettingsRewrite rewrite(lock, services, root);
   if (!rewrite.begin_with(backup.bytes)) return failed_write();
   // The new file must open as the backup did before it replaces anything.
   KeyRecords records;

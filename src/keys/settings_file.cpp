@@ -83,9 +83,106 @@ void protect(const KeyServices& services, const std::string& path, WriteOutcome&
   flush(services, path);
 }
 
+// A settings file is a few hundred bytes; one far larger is not copied.
+constexpr std::size_t kLargestCopiedFile = 16u << 20;
+
+// The whole content of a file through the file layer; false with the error set.
+bool read_file_bytes(platform::FileSystem& files, const std::string& path, std::string& bytes) {
+  bytes.clear();
+  const platform::File file =
+      files.open(path, platform::FileAccess::read, platform::FileCreation::open_existing, platform::share::read);
+  if (!file) return false;
+  char buffer[8192];
+  std::uint32_t got = 0;
+  while (file->read(buffer, sizeof buffer, got) && got > 0) {
+    bytes.append(buffer, got);
+    if (bytes.size() > kLargestCopiedFile) {
+      platform::set_last_error(platform::error::not_enough_memory);
+      return false;
+    }
+  }
+  return got == 0;
+}
+
+bool exists(platform::FileSystem& files, const std::string& path) {
+  return files.get_attributes(path) != platform::attribute::invalid;
+}
+
+// Removes a file of ours whatever its attributes; keeps the caller's error.
+void remove_leftover(platform::FileSystem& files, const std::string& path) {
+  const platform::ErrorCode error = platform::last_error();
+  if (exists(files, path)) {
+    files.set_attributes(path, platform::attribute::normal);
+    files.delete_file(path);
+  }
+  platform::set_last_error(error);
+}
+
 }  // namespace
 
 std::string settings_path(const std::string& root) { return root + kSettingsFileName; }
+
+// "~qevlink.new" is whole: SettingsCopy::commit gives the copy that name only
+// by a replace that flushed it first, and nothing writes it afterwards. So it
+// is trusted without looking into it; "~qevlink.tmp" never is.
+void recover_settings_file(const DeviceLock&, const KeyServices& services, const std::string& root) {
+  auto& files = services.files;
+  const std::string ready = root + kSettingsReadyName;
+  const std::string copy = root + kSettingsCopyName;
+  const bool has_ready = exists(files, ready);
+  if (!has_ready && !exists(files, copy)) return;
+  const std::string path = settings_path(root);
+  if (has_ready && !exists(files, path) && platform::last_error() == platform::error::file_not_found &&
+      files.replace_file(ready, path)) {
+    files.set_attributes(path, platform::attribute::read_only | platform::attribute::hidden);
+  }
+  // A whole copy that could not be put back stays for the next time.
+  if (exists(files, path)) remove_leftover(files, ready);
+  remove_leftover(files, copy);
+}
+
+SettingsCopy::SettingsCopy(const DeviceLock&, const KeyServices& services, const std::string& root)
+    : services_(services),
+      target_(settings_path(root)),
+      copy_(root + kSettingsCopyName),
+      ready_(root + kSettingsReadyName) {}
+
+SettingsCopy::~SettingsCopy() {
+  if (begun_ && !committed_) remove_leftover(services_.files, copy_);
+}
+
+bool SettingsCopy::begin_from_current(bool missing_is_empty) {
+  std::string content;
+  if (!read_file_bytes(services_.files, target_, content)) {
+    if (!missing_is_empty || platform::last_error() != platform::error::file_not_found) return false;
+    content.clear();
+  }
+  return begin_with(content);
+}
+
+bool SettingsCopy::begin_with(const std::string& content) {
+  const platform::File file = services_.files.open(copy_, platform::FileAccess::write,
+                                                   platform::FileCreation::create_new, platform::share::none);
+  if (!file) return false;
+  begun_ = true;
+  return content.empty() || file->write(content.data(), static_cast<std::uint32_t>(content.size()));
+}
+
+bool SettingsCopy::commit() {
+  auto& files = services_.files;
+  services_.profile.write_string(nullptr, nullptr, nullptr, copy_);  // out of the profile cache
+  // Flushed whole before it is named as whole.
+  if (!files.replace_file(copy_, ready_)) return false;
+  if (files.replace_file(ready_, target_)) {
+    committed_ = true;
+    return true;
+  }
+  const platform::ErrorCode error = platform::last_error();
+  const bool no_settings_file = !exists(files, target_) && platform::last_error() == platform::error::file_not_found;
+  if (!no_settings_file) remove_leftover(files, ready_);
+  platform::set_last_error(error);
+  return false;
+}
 
 std::int32_t decimal_value(const std::string& text) {
   std::size_t i = 0;
@@ -102,7 +199,8 @@ std::int32_t decimal_value(const std::string& text) {
   return static_cast<std::int32_t>(value);
 }
 
-int read_options(const DeviceLock&, const KeyServices& services, const std::string& root, Settings& settings) {
+int read_options(const DeviceLock& lock, const KeyServices& services, const std::string& root, Settings& settings) {
+  recover_settings_file(lock, services, root);
   const std::string path = settings_path(root);
   for (const OptionKey& option : kOptionKeys) {
     const std::string value = read_value(services, path, "OPTION", option.key, 128);
@@ -111,7 +209,8 @@ int read_options(const DeviceLock&, const KeyServices& services, const std::stri
   return 1;
 }
 
-int read_version(const DeviceLock&, const KeyServices& services, const std::string& root, Settings& settings) {
+int read_version(const DeviceLock& lock, const KeyServices& services, const std::string& root, Settings& settings) {
+  recover_settings_file(lock, services, root);
   const std::string path = settings_path(root);
   settings.version = read_value(services, path, "VERSION", "VERSION", 128);
   const std::string encode_type = read_value(services, path, "VERSION", "ENCODE_TYPE", 128);
@@ -119,8 +218,9 @@ int read_version(const DeviceLock&, const KeyServices& services, const std::stri
   return 1;
 }
 
-int read_key_section(const DeviceLock&, const KeyServices& services, const std::string& root,
+int read_key_section(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                      RawKeyRecords& raw) {
+  recover_settings_file(lock, services, root);
   // The records stay those of the last drive that had both.
   const std::string path = settings_path(root);
   const std::string keydata = read_value(services, path, "QEVLINK", "KEYDATA", 256);
@@ -132,8 +232,9 @@ int read_key_section(const DeviceLock&, const KeyServices& services, const std::
   return 0;
 }
 
-int read_group_section(const DeviceLock&, const KeyServices& services, const std::string& root,
+int read_group_section(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                        const std::string& personal_key, RawGroupTable& table) {
+  recover_settings_file(lock, services, root);
   const std::string path = settings_path(root);
   table.entries.clear();
   const std::string group_num = read_value(services, path, "GROUP", "GROUP_NUM", 512);
@@ -174,8 +275,9 @@ int read_group_section(const DeviceLock&, const KeyServices& services, const std
   return 0;
 }
 
-int read_access_time(const DeviceLock&, const KeyServices& services, const std::string& root,
+int read_access_time(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                      const std::string& record_key, std::string& time_text) {
+  recover_settings_file(lock, services, root);
   time_text.clear();
   const std::string digits = read_value(services, settings_path(root), "ACCESS", "ACCESSTIME", 128);
   if (digits.empty()) return 1;
@@ -192,25 +294,30 @@ int read_access_time(const DeviceLock&, const KeyServices& services, const std::
   return 1;
 }
 
-int write_options(const DeviceLock&, const KeyServices& services, const std::string& root,
+int write_options(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                   const Settings& settings, ui::MessageBoxView& owner) {
+  recover_settings_file(lock, services, root);
   const std::string path = settings_path(root);
   services.files.set_attributes(path, platform::attribute::normal);
   flush(services, path);
   WriteOutcome outcome;
+  SettingsCopy copy(lock, services, root);
+  if (!copy.begin_from_current(true)) outcome.fail();
   for (const OptionKey& option : kOptionKeys) {
-    const std::string value = std::to_string(settings.*option.field);
-    if (!services.profile.write_string("OPTION", option.key, value.c_str(), path)) outcome.fail();
-    flush(services, path);
     if (outcome.failed) break;  // the later keys are not written
+    const std::string value = std::to_string(settings.*option.field);
+    if (!services.profile.write_string("OPTION", option.key, value.c_str(), copy.path())) outcome.fail();
+    flush(services, copy.path());
   }
+  if (!outcome.failed && !copy.commit()) outcome.fail();
   if (!outcome.failed) protect(services, path, outcome);
   if (outcome.failed) return report_write_failure(owner, outcome);
   return 1;
 }
 
-int write_access_time(const DeviceLock&, const KeyServices& services, const std::string& root,
+int write_access_time(const DeviceLock& lock, const KeyServices& services, const std::string& root,
                       const std::string& record_key, ui::MessageBoxView& owner) {
+  recover_settings_file(lock, services, root);
   const std::string path = settings_path(root);
   services.files.set_attributes(path, platform::attribute::normal);
   flush(services, path);
@@ -222,8 +329,10 @@ int write_access_time(const DeviceLock&, const KeyServices& services, const std:
   }
 
   WriteOutcome outcome;
-  if (!services.profile.write_string("ACCESS", nullptr, nullptr, path)) outcome.fail();
-  flush(services, path);
+  SettingsCopy copy(lock, services, root);
+  if (!copy.begin_from_current(true)) outcome.fail();
+  if (!outcome.failed && !services.profile.write_string("ACCESS", nullptr, nullptr, copy.path())) outcome.fail();
+  flush(services, copy.path());
   if (!outcome.failed) {
     if (crypto::record_cipher(kAccessRecordSize, record_key.c_str(), record, record, crypto::kRecordEncipher) !=
         crypto::kRecordDone) {
@@ -231,9 +340,10 @@ int write_access_time(const DeviceLock&, const KeyServices& services, const std:
       return 0;
     }
     const std::string digits = encode_triplets(record, kAccessRecordSize);
-    if (!services.profile.write_string("ACCESS", "ACCESSTIME", digits.c_str(), path)) outcome.fail();
-    flush(services, path);
+    if (!services.profile.write_string("ACCESS", "ACCESSTIME", digits.c_str(), copy.path())) outcome.fail();
+    flush(services, copy.path());
   }
+  if (!outcome.failed && !copy.commit()) outcome.fail();
   if (!outcome.failed) protect(services, path, outcome);
   if (outcome.failed) return report_write_failure(owner, outcome);
   return 1;

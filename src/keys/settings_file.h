@@ -7,6 +7,15 @@
 // Every operation takes the DeviceLock of with_device_lock. Writers leave the
 // file read-only and hidden; they clear those attributes first, so a file
 // left that way is still written.
+//
+// A write is one unit: its keys go with the profile functions onto a copy
+// of the file beside it, "~qevlink.tmp", which is flushed and renamed
+// "~qevlink.new" and then takes the place of qevlink.ini in one replace. So
+// qevlink.ini is always a whole file, the old one or the new one. A copy
+// under the name "~qevlink.new" is complete by construction (it gets that
+// name only once it is flushed whole); "~qevlink.tmp" may be cut anywhere
+// and is never used. Every operation first puts the device in order after
+// an interrupted write (recover_settings_file).
 #include <cstdint>
 #include <string>
 
@@ -23,6 +32,49 @@ inline constexpr const char* kSettingsFileName = "qevlink.ini";
 
 // The device root followed by "qevlink.ini" (the root ends in "\").
 std::string settings_path(const std::string& root);
+
+// The copy being written, and the copy flushed whole that is to take the
+// place of the settings file; both in the device root.
+inline constexpr const char* kSettingsCopyName = "~qevlink.tmp";
+inline constexpr const char* kSettingsReadyName = "~qevlink.new";
+
+// After an interrupted write: when qevlink.ini is missing and a whole copy
+// ("~qevlink.new") is there, the copy takes its place, read-only and hidden;
+// copies beside a settings file are removed, and so is a copy that may be
+// cut ("~qevlink.tmp") in any case. Quiet: what cannot be done is left for
+// the next time.
+void recover_settings_file(const DeviceLock& lock, const KeyServices& services, const std::string& root);
+
+// One write of the settings file of `root`: a copy beside it that the
+// profile functions write (path()), and that takes the place of the file at
+// commit(). A copy never committed is removed. Failures leave last_error().
+class SettingsCopy {
+ public:
+  SettingsCopy(const DeviceLock& lock, const KeyServices& services, const std::string& root);
+  ~SettingsCopy();
+  SettingsCopy(const SettingsCopy&) = delete;
+  SettingsCopy& operator=(const SettingsCopy&) = delete;
+
+  // Creates the copy with the settings file's bytes; a missing file gives an
+  // empty copy when `missing_is_empty`, a failure otherwise.
+  bool begin_from_current(bool missing_is_empty);
+  // Creates the copy with these bytes.
+  bool begin_with(const std::string& content);
+  const std::string& path() const { return copy_; }
+  // Flushes the copy, names it as whole and puts it in place of the settings
+  // file. When that last step fails the old file stays and the copy goes;
+  // only when the device then has no settings file at all does the whole
+  // copy stay, for the next operation to put in place.
+  bool commit();
+
+ private:
+  const KeyServices& services_;
+  std::string target_;
+  std::string copy_;
+  std::string ready_;
+  bool begun_ = false;
+  bool committed_ = false;
+};
 
 // The decimal value at the start of a text, as the C runtime's atoi reads
 // it (blanks, a sign, digits; 0 without digits), held to 32 bits.

@@ -14,6 +14,11 @@ namespace kestrove::platform {
 
 using Path = std::string;
 
+namespace error {
+inline constexpr ErrorCode unable_to_move_replacement = 1176;
+inline constexpr ErrorCode unable_to_move_replacement_2 = 1177;
+}  // namespace error
+
 // FILETIME values: 100-nanosecond ticks since 1601-01-01 UTC.
 struct FileTimes {
   std::uint64_t creation = 0;
@@ -74,6 +79,15 @@ class FileSystem {
   virtual bool delete_file(const Path& path) = 0;
   // Fails with 183 when `to` exists, as MoveFileA.
   virtual bool move_file(const Path& from, const Path& to) = 0;
+  // Puts the complete file `replacement` in place of `target` (same folder):
+  // its data is flushed to the medium first, then it takes the target's name
+  // in one step, so that `target` names the old file or the new one, never a
+  // mix. An existing target's attributes (read-only, hidden) go to the new
+  // file, a missing target is simply created. Afterwards `replacement` is
+  // gone. On failure both files are as they were, except after 1177
+  // (ReplaceFile's "unable to move replacement"): the target is gone and the
+  // replacement is still under its own name.
+  virtual bool replace_file(const Path& replacement, const Path& target) = 0;
   virtual bool create_directory(const Path& path) = 0;
   virtual bool remove_directory(const Path& path) = 0;
   // Looks one name up (FindFirstFileA without wildcards).

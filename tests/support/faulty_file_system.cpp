@@ -47,6 +47,7 @@ const char* op_name(FsOp op) {
     case FsOp::set_attributes: return "set_attributes";
     case FsOp::delete_file: return "delete_file";
     case FsOp::move_file: return "move_file";
+    case FsOp::replace_file: return "replace_file";
     case FsOp::create_directory: return "create_directory";
     case FsOp::remove_directory: return "remove_directory";
     case FsOp::find_entry: return "find_entry";
@@ -115,6 +116,20 @@ bool FaultyFileSystem::delete_file(const platform::Path& path) {
 bool FaultyFileSystem::move_file(const platform::Path& from, const platform::Path& to) {
   if (should_fail(FsOp::move_file, from, to) || !inner_.move_file(from, to)) return false;
   log_change(FsOp::move_file, from, to);
+  return true;
+}
+
+bool FaultyFileSystem::replace_file(const platform::Path& replacement, const platform::Path& target) {
+  if (should_fail(FsOp::replace_file, replacement, target)) {
+    if (platform::last_error() == platform::error::unable_to_move_replacement_2) {
+      inner_.set_attributes(target, platform::attribute::normal);
+      inner_.delete_file(target);
+      platform::set_last_error(platform::error::unable_to_move_replacement_2);
+    }
+    return false;
+  }
+  if (!inner_.replace_file(replacement, target)) return false;
+  log_change(FsOp::replace_file, replacement, target);
   return true;
 }
 

@@ -28,6 +28,7 @@ enum class FsOp {
   set_attributes,
   delete_file,
   move_file,
+  replace_file,
   create_directory,
   remove_directory,
   find_entry,
@@ -42,7 +43,9 @@ struct Fault {
   std::string path_part;  // the call matches when its path contains this ("" matches all);
                           // a move matches on either of its two paths
   int nth = 1;            // the first matching call that fails (from 1)
-  platform::ErrorCode error = platform::error::access_denied;
+  platform::ErrorCode error = platform::error::access_denied;  // a replace failing with 1177
+                                                                // removes the target first, as
+                                                                // ReplaceFileA leaves it
   int times = 1;          // how many matching calls fail from the nth on; 0: all of them
   Match match = Match::contains;
 };
@@ -68,7 +71,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   }
   int free_space_calls() const { return free_space_calls_; }
 
-  // Delete, move, create_directory and remove_directory calls that succeeded.
+  // Delete, move, replace, create_directory and remove_directory calls that succeeded.
   const std::vector<LoggedCall>& changes() const { return changes_; }
 
   // Called by the files this layer opened; true when the call must fail
@@ -82,6 +85,7 @@ class FaultyFileSystem final : public platform::FileSystem {
   bool set_attributes(const platform::Path& path, std::uint32_t attributes) override;
   bool delete_file(const platform::Path& path) override;
   bool move_file(const platform::Path& from, const platform::Path& to) override;
+  bool replace_file(const platform::Path& replacement, const platform::Path& target) override;
   bool create_directory(const platform::Path& path) override;
   bool remove_directory(const platform::Path& path) override;
   bool find_entry(const platform::Path& path, platform::DirectoryEntry& entry) override;

@@ -72,6 +72,27 @@ int replace_file_atomically(const std::string& native_path, std::string_view byt
   return 0;
 }
 
+int rename_into_place(const std::string& from, const std::string& to, const struct stat* keep) {
+  const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return errno;
+  int err = 0;
+  if (keep != nullptr) {
+    // Best effort: FAT media have neither owners nor modes.
+    if (::fchown(fd, keep->st_uid, keep->st_gid) != 0) { /* not ours to change */ }
+    ::fchmod(fd, keep->st_mode & 07777);
+  }
+  if (::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(from.c_str(), to.c_str()) != 0) err = errno;
+  if (err != 0) return err;
+  const int dir = ::open(folder_of(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return 0;
+}
+
 int read_small_file(const std::string& native_path, std::string& bytes, std::size_t limit) {
   bytes.clear();
   const int fd = ::open(native_path.c_str(), O_RDONLY | O_CLOEXEC);

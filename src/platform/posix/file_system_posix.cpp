@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/file_system.h"
+#include "platform/posix/atomic_replace.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/errno_mapping.h"
 #include "platform/posix/share_locks.h"
@@ -250,6 +251,29 @@ class PosixFileSystem final : public FileSystem {
       return true;
     }
     return posix::fail_with_errno(errno, Operation::move, errno == EEXIST ? dst : src);
+  }
+
+  // A read-only target is replaced as well (ReplaceFileA's caller clears the
+  // attribute and sets it back); the new file keeps the target's mode.
+  bool replace_file(const Path& replacement, const Path& target) override {
+    std::string src, dst;
+    if (!native(replacement, src) || !native(target, dst)) return false;
+    struct stat st {};
+    if (::lstat(src.c_str(), &st) != 0) return posix::fail_with_errno(errno, Operation::move, src);
+    struct stat old {};
+    const bool exists = ::stat(dst.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) return posix::fail_with_errno(errno, Operation::move, dst);
+    if (!S_ISREG(st.st_mode) || (exists && !S_ISREG(old.st_mode))) {
+      set_last_error(error::access_denied);
+      return false;
+    }
+    if (posix::is_open_elsewhere(src) || (exists && posix::is_open_elsewhere(dst))) {
+      set_last_error(error::sharing_violation);
+      return false;
+    }
+    const int err = posix::rename_into_place(src, dst, exists ? &old : nullptr);
+    if (err != 0) return posix::fail_with_errno(err, Operation::move, err == ENOENT ? src : dst);
+    return true;
   }
 
   bool create_directory(const Path& path) override {

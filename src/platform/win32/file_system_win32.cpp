@@ -91,6 +91,29 @@ class Win32File final : public OpenFile {
   HANDLE h_;
 };
 
+// The data of a written file on the medium, not only in the system's cache.
+bool flush_file(const Path& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const BOOL flushed = FlushFileBuffers(h);
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  SetLastError(flushed ? ERROR_SUCCESS : error);
+  return flushed != FALSE;
+}
+
+bool move_over(const Path& from, const Path& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// The attributes SetFileAttributesA takes back (FILE_ATTRIBUTE_NORMAL alone for none).
+DWORD settable(DWORD attributes) {
+  const DWORD bits = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  return bits == 0 ? FILE_ATTRIBUTE_NORMAL : bits;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   File open(const Path& path, FileAccess access, FileCreation creation, unsigned share_mode) override {
@@ -117,6 +140,38 @@ class Win32FileSystem final : public FileSystem {
   }
   bool delete_file(const Path& path) override { return DeleteFileA(path.c_str()) != FALSE; }
   bool move_file(const Path& from, const Path& to) override { return MoveFileA(from.c_str(), to.c_str()) != FALSE; }
+
+  bool replace_file(const Path& replacement, const Path& target) override {
+    if (!flush_file(replacement)) return false;
+    const DWORD kept = GetFileAttributesA(target.c_str());
+    if (kept == INVALID_FILE_ATTRIBUTES) {
+      if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+      return move_over(replacement, target);  // ReplaceFileA needs a file to replace
+    }
+    // ReplaceFileA refuses a read-only target; the attributes go back afterwards.
+    if ((kept & FILE_ATTRIBUTE_READONLY) != 0 &&
+        !SetFileAttributesA(target.c_str(), settable(kept & ~FILE_ATTRIBUTE_READONLY))) {
+      return false;
+    }
+    bool replaced = ReplaceFileA(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                 nullptr, nullptr) != FALSE;
+    DWORD error = replaced ? ERROR_SUCCESS : GetLastError();
+    // Where ReplaceFileA cannot work (the target went meanwhile, a file
+    // system without it), a rename over the target does the same.
+    const bool target_gone = !replaced && error == ERROR_FILE_NOT_FOUND &&
+                             GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                             GetFileAttributesA(replacement.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!replaced && (target_gone || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)) {
+      replaced = move_over(replacement, target);
+      if (!replaced) error = GetLastError();
+    }
+    // Best effort: the new file is in place whatever this answers.
+    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      SetFileAttributesA(target.c_str(), settable(kept));
+    }
+    SetLastError(error);
+    return replaced;
+  }
   bool create_directory(const Path& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
   bool remove_directory(const Path& path) override { return RemoveDirectoryA(path.c_str()) != FALSE; }
 

@@ -162,6 +162,11 @@ bool MappedDrives::move_file(const platform::Path& from, const platform::Path& t
   return map(from, a, true) && map(to, b, true) && real_files().move_file(a, b);
 }
 
+bool MappedDrives::replace_file(const platform::Path& replacement, const platform::Path& target) {
+  platform::Path a, b;
+  return map(replacement, a, true) && map(target, b, true) && real_files().replace_file(a, b);
+}
+
 bool MappedDrives::create_directory(const platform::Path& path) {
   platform::Path mapped;
   return map(path, mapped, true) && real_files().create_directory(mapped);

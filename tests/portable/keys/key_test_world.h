@@ -48,6 +48,7 @@ class MappedDrives : public platform::FileSystem, public platform::Profile {
   bool set_attributes(const platform::Path& path, std::uint32_t attributes) override;
   bool delete_file(const platform::Path& path) override;
   bool move_file(const platform::Path& from, const platform::Path& to) override;
+  bool replace_file(const platform::Path& replacement, const platform::Path& target) override;
   bool create_directory(const platform::Path& path) override;
   bool remove_directory(const platform::Path& path) override;
   bool find_entry(const platform::Path& path, platform::DirectoryEntry& entry) override;

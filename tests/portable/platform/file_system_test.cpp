@@ -155,5 +155,44 @@ TEST(FileSystem, MovesFilesAndFoldersWithoutReplacing) {
   EXPECT_TRUE(t.exists("e"));
 }
 
+TEST(FileSystem, ReplaceFilePutsAWholeFileInPlaceKeepingTheTargetsAttributes) {
+  struct Case {
+    const char* label;
+    const char* target;  // nullptr: none
+    std::uint32_t target_attributes;
+    bool replacement = true;
+    ErrorCode error = error::success;
+  };
+  const Case cases[] = {
+      {"over a file", "old bytes, longer than the new ones", attribute::normal},
+      {"over a read-only hidden file", "old", attribute::read_only | attribute::hidden},
+      {"where there is no file yet", nullptr, 0},
+      {"without a replacement", "old", attribute::read_only, false, error::file_not_found},
+  };
+  for (const Case& c : cases) {
+    TempFolder t;
+    if (c.target != nullptr) {
+      t.write_file("settings.ini", c.target);
+      ASSERT_TRUE(fs().set_attributes(t / "settings.ini", c.target_attributes)) << c.label;
+    }
+    // What the backend can show of the attributes (POSIX has no "hidden").
+    const std::uint32_t shown =
+        c.target != nullptr ? fs().get_attributes(t / "settings.ini") & (attribute::read_only | attribute::hidden) : 0;
+    if (c.replacement) t.write_file("~settings.new", "new\r\n");
+    set_last_error(0xDEADBEEF);
+    const bool replaced = fs().replace_file(t / "~settings.new", t / "settings.ini");
+    EXPECT_EQ(replaced, c.error == error::success) << c.label;
+    if (!replaced) {
+      EXPECT_EQ(last_error(), c.error) << c.label;
+      EXPECT_EQ(t.read_file("settings.ini"), c.target) << c.label;
+    } else {
+      EXPECT_EQ(t.read_file("settings.ini"), "new\r\n") << c.label;
+      EXPECT_FALSE(t.exists("~settings.new")) << c.label;
+    }
+    EXPECT_EQ(fs().get_attributes(t / "settings.ini") & (attribute::read_only | attribute::hidden), shown) << c.label;
+    fs().set_attributes(t / "settings.ini", attribute::normal);
+  }
+}
+
 }  // namespace
 }  // namespace kestrove::platform
