@@ -2,8 +2,8 @@
 // Preparing a key device: what the key-creation program writes into the
 // settings file, in the relations of the key scheme (key_scheme.h). A
 // settings file is never left half-written: the new content is written
-// beside it and then moved into place, and the file is left read-only and
-// hidden as the program leaves it.
+// whole beside it, flushed, and swapped in at once (settings_file.h), and
+// the file is left read-only and hidden as the program leaves it.
 //
 // Every operation takes the DeviceLock; ask for passwords before taking it,
 // and ask nothing while holding it.
