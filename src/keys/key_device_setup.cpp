@@ -7,6 +7,7 @@
 #include "keys/key_scheme.h"
 #include "keys/settings_file.h"
 #include "keys/triplets.h"
+#include "platform/file_contents.h"
 #include "text/cp932.h"
 
 namespace kestrove::keys {
@@ -22,22 +23,6 @@ std::string digits_of(const Record& record) { return encode_triplets(record.data
 // No settings file comes near this; a larger file is no settings file.
 constexpr std::uint64_t kLargestSettingsFile = 1u << 20;
 
-// The bytes of a file, at most `limit` + 1 of them (so that a caller sees
-// that there were more); false with the error set.
-bool read_file_bytes(platform::FileSystem& files, const std::string& path, std::string& bytes,
-                     std::uint64_t limit = UINT64_MAX) {
-  bytes.clear();
-  platform::File file =
-      files.open(path, platform::FileAccess::read, platform::FileCreation::open_existing, platform::share::read);
-  if (!file) return false;
-  char buffer[8192];
-  std::uint32_t got = 0;
-  while (file->read(buffer, sizeof buffer, got) && got > 0) {
-    bytes.append(buffer, got);
-    if (bytes.size() > limit) return true;
-  }
-  return got == 0;
-}
 
 // A name beside `stem` that no file takes yet: the stem, 8 random
 // characters and the extension.
@@ -240,7 +225,8 @@ struct DeviceFile {
 DeviceFile look_at(const KeyServices& services, const std::string& path) {
   DeviceFile file;
   file.exists = services.files.get_attributes(path) != platform::attribute::invalid;
-  file.readable = file.exists && read_file_bytes(services.files, path, file.bytes, kLargestSettingsFile);
+  file.readable =
+      file.exists && platform::read_file_contents(services.files, path, file.bytes, kLargestSettingsFile);
   if (!file.readable) file.bytes.clear();
   return file;
 }
@@ -359,7 +345,9 @@ SetupOutcome back_up_key_device(const DeviceLock& lock, const KeyServices& servi
   const SetupStatus opened = open_settings_file(services, path, password, record_key, groups);
   if (opened != SetupStatus::done) return {opened, 0};
   std::string bytes;
-  if (!read_file_bytes(files, path, bytes, kLargestSettingsFile)) return {SetupStatus::no_key_data, 0};
+  if (!platform::read_file_contents(files, path, bytes, kLargestSettingsFile)) {
+    return {SetupStatus::no_key_data, 0};
+  }
   if (bytes.size() > kLargestSettingsFile || !ends_with_line_end(bytes)) return {SetupStatus::damaged, 0};
 
   std::string partial;
@@ -389,7 +377,7 @@ SetupOutcome read_backup(const KeyServices& services, const std::string& path, S
   const std::uint32_t attributes = services.files.get_attributes(path);
   if (attributes == platform::attribute::invalid) return {SetupStatus::read_failed, platform::last_error()};
   if ((attributes & platform::attribute::directory) != 0) return {SetupStatus::no_key_data, 0};
-  if (!read_file_bytes(services.files, path, backup.bytes, kLargestSettingsFile)) {
+  if (!platform::read_file_contents(services.files, path, backup.bytes, kLargestSettingsFile)) {
     return {SetupStatus::read_failed, platform::last_error()};
   }
   if (backup.bytes.size() > kLargestSettingsFile) return {SetupStatus::no_key_data, 0};

@@ -9,6 +9,7 @@
 #include "crypto/record_cipher.h"
 #include "keys/key_scheme.h"
 #include "keys/triplets.h"
+#include "platform/file_contents.h"
 #include "text/cp932.h"
 
 namespace kestrove::keys {
@@ -88,20 +89,10 @@ constexpr std::size_t kLargestCopiedFile = 16u << 20;
 
 // The whole content of a file through the file layer; false with the error set.
 bool read_file_bytes(platform::FileSystem& files, const std::string& path, std::string& bytes) {
-  bytes.clear();
-  const platform::File file =
-      files.open(path, platform::FileAccess::read, platform::FileCreation::open_existing, platform::share::read);
-  if (!file) return false;
-  char buffer[8192];
-  std::uint32_t got = 0;
-  while (file->read(buffer, sizeof buffer, got) && got > 0) {
-    bytes.append(buffer, got);
-    if (bytes.size() > kLargestCopiedFile) {
-      platform::set_last_error(platform::error::not_enough_memory);
-      return false;
-    }
-  }
-  return got == 0;
+  if (!platform::read_file_contents(files, path, bytes, kLargestCopiedFile)) return false;
+  if (bytes.size() <= kLargestCopiedFile) return true;
+  platform::set_last_error(platform::error::not_enough_memory);
+  return false;
 }
 
 bool exists(platform::FileSystem& files, const std::string& path) {

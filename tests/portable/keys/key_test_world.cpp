@@ -11,6 +11,7 @@
 #include "keys/key_scheme.h"
 #include "keys/registry_state.h"
 #include "keys/triplets.h"
+#include "support/private_registry_file.h"
 
 namespace kestrove::testing {
 namespace {
@@ -65,22 +66,6 @@ class FaultyKey : public platform::RegistryKey {
 
 bool is_drive_path(const platform::Path& path) {
   return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
-}
-
-// Natively, one registry file for the whole test run, so that no test
-// touches the user's own; each world keeps its values under its own key.
-void use_private_registry_file() {
-#ifndef _WIN32
-  static TempFolder folder;
-  static ScopedEnv file("KESTROVE_REGISTRY", [] {
-    // The temporary folder is "Z:\tmp\..."; Z:\ is the file system's root.
-    std::string native = folder.path().substr(2) + "\\registry.reg";
-    for (char& c : native) {
-      if (c == '\\') c = '/';
-    }
-    return native;
-  }());
-#endif
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "conversion/file_operations.h"
 #include "platform/file_system.h"
 #include "shell/association.h"
+#include "support/private_registry_file.h"
 
 namespace kestrove::testing {
 namespace {
@@ -54,22 +55,6 @@ void remove_tree(platform::Registry& registry, const std::string& path) {
   for (const std::string& child : children) remove_tree(registry, path + "\\" + child);
   registry.delete_key(RegistryRoot::current_user, path);
 }
-
-#ifndef _WIN32
-// Natively the registry is a file: one for the whole run, never the user's.
-void use_private_registry_file() {
-  static TempFolder folder;
-  static ScopedEnv file("KESTROVE_REGISTRY", [] {
-    std::string native = folder.path().substr(2) + "\\registry.reg";  // Z:\ is the root
-    for (char& c : native) {
-      if (c == '\\') c = '/';
-    }
-    return native;
-  }());
-}
-#else
-void use_private_registry_file() {}
-#endif
 
 }  // namespace
 
